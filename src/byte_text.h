@@ -1,0 +1,33 @@
+#ifndef BYTE_TEXT_H
+#define BYTE_TEXT_H
+
+#include <QByteArray>
+#include <QString>
+
+// Text forms of bytes used by the terminal view and the send line.
+namespace byte_text {
+
+// Colours of the terminal lines.
+inline constexpr const char *sent_colour = "#0000ff";
+inline constexpr const char *received_colour = "#FF0000";
+
+// prefix followed by every byte as "%02X " (two upper-case digits and a space).
+QString byte_line(const QString &prefix, const QByteArray &bytes);
+
+// The rich-text paragraph the terminal appends for one transfer:
+// <font color="COLOUR">LINE</font> with a trailing space.
+QString coloured_paragraph(const char *colour, const QString &line);
+
+// Bytes spelled by hexadecimal text: pairs of digits, with spaces and line
+// feeds skipped where a new pair would begin; a final unpaired character is
+// dropped. When a pair, or that final character, holds anything but a
+// hexadecimal digit the result is empty and *ok (if given) is set to false.
+QByteArray hex_text_to_bytes(const QString &text, bool *ok = nullptr);
+
+// The send line's text as bytes: Latin-1 (anything else becomes '?'),
+// optionally followed by CR LF.
+QByteArray text_to_bytes(const QString &text, bool append_cr_lf);
+
+} // namespace byte_text
+
+#endif // BYTE_TEXT_H

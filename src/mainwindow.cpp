@@ -1,0 +1,79 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "make_package_t.h"
+#include "serial_setting.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QTimer>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), serial_port(nullptr), status_label(nullptr),
+      setting_window(nullptr), package_window(nullptr), tick_timer(nullptr), ota_click_state(0),
+      timer_count(0), ota_click_time(0), is_file_loaded(false), ota_file_size(0), frame_size(0),
+      total_frame_num(0), sent_frame_num(0), send_offset(0), is_last_frame(false),
+      is_ota_running(false), is_hex_send(false), is_rn_send(false)
+{
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Vantrel工具集-v1.1.1"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
+
+    serial_port = new QSerialPort();
+    status_label = new QLabel();
+    setting_window = new serial_setting();
+    package_window = new make_package_t();
+    tick_timer = new QTimer();
+
+    ui->statusBar->addWidget(status_label, 0);
+
+    set_connected_actions(false);
+
+    ui->ota_progress_bar->hide();
+    ui->ota_progress_bar->setOrientation(Qt::Horizontal);
+    ui->ota_progress_bar->setMinimum(0);
+    ui->ota_progress_bar->setMaximum(100);
+    ui->ota_progress_bar->setValue(0);
+    ui->ota_progress_bar->setInvertedAppearance(false);
+
+    connect_actions();
+    connect(serial_port, &QSerialPort::readyRead, this, &MainWindow::read_data);
+    connect(tick_timer, SIGNAL(timeout()), this, SLOT(handle_timeout()));
+    // A vanished device makes the port report errors over and over while it
+    // stays open; only that case is watched (see handle_port_error).
+    connect(serial_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { handle_port_error(error); });
+
+    tick_timer->start(1);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    delete tick_timer;
+    delete package_window;
+    delete setting_window;
+    delete serial_port;
+}
+
+void MainWindow::connect_actions()
+{
+    connect(ui->action_serial_conneect, &QAction::triggered, this,
+            &MainWindow::connect_serial_port);
+    connect(ui->action_serial_disconneect, &QAction::triggered, this,
+            &MainWindow::disconnect_serial_port);
+    connect(ui->action_ota, &QAction::triggered, this, &MainWindow::ota_fun);
+    connect(ui->action_clear, &QAction::triggered, this, &MainWindow::clear_fun);
+    connect(ui->action_serial_set, &QAction::triggered, setting_window, &QWidget::show);
+    connect(ui->action_package, &QAction::triggered, package_window, &QWidget::show);
+    connect(ui->action_package, &QAction::triggered, this, &QWidget::hide);
+    connect(package_window, &make_package_t::return_mainwindow_siganal, this, &QWidget::show);
+    connect(this, &MainWindow::ota_trans_data_signal, this, &MainWindow::ota_data_trans);
+}
+
+void MainWindow::set_connected_actions(bool connected)
+{
+    ui->action_serial_conneect->setEnabled(!connected);
+    ui->action_serial_disconneect->setEnabled(connected);
+    ui->action_serial_set->setEnabled(!connected);
+}

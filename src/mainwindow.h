@@ -1,0 +1,86 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QSerialPort>
+
+class QLabel;
+class QTimer;
+class serial_setting;
+class make_package_t;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The main window: tool bar, serial terminal and OTA upgrade client. Its
+// slots are split over one source per subsystem (connection, terminal,
+// receive path, OTA upgrade).
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Writes bytes to the port (result unchecked) and echoes them in blue.
+    void send_data(const QByteArray &data);
+
+signals:
+    void ota_trans_data_signal();
+
+private slots:
+    void connect_serial_port();
+    void disconnect_serial_port();
+    void read_data();
+    void ota_fun();
+    void clear_fun();
+    void on_pushbutton_send_clicked();
+    void on_checkbox_is_hex_clicked(bool checked);
+    void on_checkbox_is_rn_clicked(bool checked);
+    void handle_timeout();
+    void ota_data_trans();
+
+private:
+    void connect_actions();
+    void set_connected_actions(bool connected);
+    void handle_port_error(QSerialPort::SerialPortError error);
+    void append_coloured_line(const char *colour, const QString &prefix, const QByteArray &bytes);
+
+    // OTA upgrade
+    void choose_ota_file();
+    void ota_double_clicked();
+    void handle_ota_frame(const QByteArray &frame);
+    void send_ota_start_frame();
+    void send_ota_end_frame();
+    quint32 ba_to_u32(const QByteArray &bytes);
+
+    Ui::MainWindow *ui;
+    QSerialPort *serial_port;
+    QLabel *status_label;
+    serial_setting *setting_window;
+    make_package_t *package_window;
+    QTimer *tick_timer;
+
+    // OTA upgrade state
+    int ota_click_state;
+    quint32 timer_count;
+    quint32 ota_click_time;
+    bool is_file_loaded;
+    QByteArray ota_file_ba;
+    quint32 ota_file_size;
+    quint32 frame_size;
+    quint32 total_frame_num;
+    quint32 sent_frame_num;
+    quint32 send_offset;
+    bool is_last_frame;
+    bool is_ota_running;
+
+    bool is_hex_send;
+    bool is_rn_send;
+    QByteArray usart_ba;
+};
+
+#endif // MAINWINDOW_H

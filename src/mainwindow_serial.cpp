@@ -1,0 +1,52 @@
+// Opening and closing the serial port.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "serial_setting.h"
+#include "user_dialogs.h"
+
+#include <QLabel>
+
+void MainWindow::connect_serial_port()
+{
+    if (serial_port->isOpen())
+        return;
+
+    const serial_config_t config = setting_window->get_serial_config();
+    serial_port->setPortName(config.port_name);
+    serial_port->setBaudRate(config.baud_rate, QSerialPort::AllDirections);
+    serial_port->setDataBits(QSerialPort::Data8);
+    serial_port->setParity(QSerialPort::NoParity);
+    serial_port->setStopBits(QSerialPort::OneStop);
+    serial_port->setFlowControl(QSerialPort::NoFlowControl);
+
+    if (serial_port->open(QIODevice::ReadWrite)) {
+        set_connected_actions(true);
+        status_label->setText(tr("连接到 %1 : %2").arg(config.port_name, config.baud_rate_text));
+    } else {
+        user_dialogs::critical(this, QStringLiteral("错误"), serial_port->errorString());
+        status_label->setText(tr("连接失败"));
+    }
+}
+
+void MainWindow::disconnect_serial_port()
+{
+    if (serial_port->isOpen())
+        serial_port->close();
+    set_connected_actions(false);
+    status_label->setText(tr("断开连接"));
+}
+
+void MainWindow::handle_port_error(QSerialPort::SerialPortError error)
+{
+    // Once the other end is gone the port keeps reporting the same error on
+    // every pass of the event loop; closing it once stops that.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (!serial_port->isOpen())
+        return;
+    const QString port_name = serial_port->portName();
+    serial_port->close();
+    set_connected_actions(false);
+    status_label->setText(tr("连接已丢失：%1").arg(port_name));
+}

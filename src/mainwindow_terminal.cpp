@@ -1,0 +1,70 @@
+// The terminal: send line, send modes, echo of sent bytes, clearing.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "byte_text.h"
+
+#include <QLabel>
+#include <QTextCursor>
+
+void MainWindow::on_pushbutton_send_clicked()
+{
+    const QString text = ui->lineedit_send->text();
+    if (!is_hex_send) {
+        send_data(byte_text::text_to_bytes(text, is_rn_send));
+        return;
+    }
+    bool ok = false;
+    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok);
+    if (!ok) {
+        // A stray character would otherwise turn into a byte nobody typed.
+        status_label->setText(QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
+        return;
+    }
+    send_data(bytes);
+}
+
+void MainWindow::send_data(const QByteArray &data)
+{
+    serial_port->write(data);
+    append_coloured_line(byte_text::sent_colour, QStringLiteral("发: "), data);
+}
+
+void MainWindow::append_coloured_line(const char *colour, const QString &prefix,
+                                      const QByteArray &bytes)
+{
+    ui->text_browser->setTextColor(Qt::black);
+    ui->text_browser->append(
+        byte_text::coloured_paragraph(colour, byte_text::byte_line(prefix, bytes)));
+    QTextCursor cursor = ui->text_browser->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    ui->text_browser->setTextCursor(cursor);
+}
+
+void MainWindow::on_checkbox_is_hex_clicked(bool checked)
+{
+    if (checked) {
+        is_hex_send = true;
+        ui->checkbox_is_rn->setEnabled(false);
+        ui->checkbox_is_rn->setChecked(false);
+        is_rn_send = false;
+        status_label->setText(QStringLiteral("Hex发送"));
+    } else {
+        is_hex_send = false;
+        ui->checkbox_is_rn->setEnabled(true);
+        status_label->setText(QStringLiteral("字符串发送"));
+    }
+}
+
+void MainWindow::on_checkbox_is_rn_clicked(bool checked)
+{
+    is_rn_send = checked;
+    status_label->setText(checked ? QStringLiteral("加回车换行发送")
+                                  : QStringLiteral("取消回车换行发送"));
+}
+
+void MainWindow::clear_fun()
+{
+    usart_ba.clear();
+    ui->text_browser->clear();
+}
