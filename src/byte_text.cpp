@@ -43,8 +43,8 @@ QString byte_line(const QString &prefix, const QByteArray &bytes)
 
 QString coloured_paragraph(const char *colour, const QString &line)
 {
-    return QStringLiteral("<font color=\"") + QLatin1String(colour) + QStringLiteral("\">") +
-           line + QStringLiteral("</font> ");
+    return QStringLiteral("<font color=\"") + QLatin1String(colour) + QStringLiteral("\">") + line +
+           QStringLiteral("</font> ");
 }
 
 QByteArray hex_text_to_bytes(const QString &text, bool *ok)

@@ -18,7 +18,8 @@ void MainWindow::on_pushbutton_send_clicked()
     const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok);
     if (!ok) {
         // A stray character would otherwise turn into a byte nobody typed.
-        status_label->setText(QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
+        status_label->setText(
+            QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
         return;
     }
     send_data(bytes);

@@ -11,7 +11,12 @@ class QWidget;
 class user_dialogs
 {
 public:
-    enum class box_kind { information, warning, critical };
+    enum class box_kind
+    {
+        information,
+        warning,
+        critical
+    };
 
     virtual ~user_dialogs() = default;
 
