@@ -1,0 +1,59 @@
+#ifndef PACKAGE_BUILDER_H
+#define PACKAGE_BUILDER_H
+
+#include "header_info.h"
+
+#include <QByteArray>
+
+// Assembles an upgrade package in memory. The package only ever grows at its
+// end: `new_bin_is_write_addr` is its length so far and every field names
+// the absolute offset it belongs at.
+class package_builder
+{
+public:
+    quint32 new_bin_is_write_addr = 0;
+    quint32 check_block_count = 0;
+
+    void reset();
+
+    // Puts the bytes at `offset_addr`, with 0xFF fill before them; an offset
+    // below the write position would overwrite, so it is refused (false).
+    bool write_at_offset(quint32 offset_addr, const QByteArray &bytes, QByteArray &package);
+
+    // The 1024-byte header. Refuses (false, nothing written) a text longer
+    // than its slot or whose length field disagrees with it, and a package
+    // that is not empty.
+    bool build_header(const header_info_t &header, QByteArray &package);
+
+    // Writes the block of `check_len` source bytes at `pos` (fewer for the
+    // last one) and its sum; advances pos. True once the last block is out.
+    bool write_check_block(const QByteArray &source, quint32 &pos, quint32 base, quint32 check_len,
+                           QByteArray &package);
+
+    // All check blocks of the body source behind a complete header. Refuses
+    // (false, nothing written) a check length of 0, a package without its
+    // header, and a package too large to hold in memory.
+    bool build_body(const QByteArray &source, quint32 check_len, QByteArray &package);
+
+    static void append_package_sum(QByteArray &package);
+};
+
+// The body source: the selected images joined, boot first. Also writes the
+// size of each selected image into the header, so that the header always
+// describes the bytes that the body carries.
+QByteArray make_body_source(header_info_t &header, const QByteArray &boot_image,
+                            const QByteArray &app_image);
+
+enum class build_status
+{
+    ok,
+    check_len_zero,
+    header_refused,
+    too_large
+};
+
+// The whole package from a header and a body source, or why not.
+build_status build_package(const header_info_t &header, const QByteArray &source,
+                           QByteArray &package);
+
+#endif // PACKAGE_BUILDER_H
