@@ -5,10 +5,10 @@
 #include "config_header_t.h"
 #include "hex_dump.h"
 #include "image_file.h"
+#include "package_file.h"
 #include "user_dialogs.h"
 
 #include <QCloseEvent>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -196,22 +196,8 @@ void make_package_t::append_package_sum(QByteArray &package)
     package_builder::append_package_sum(package);
 }
 
-bool make_package_t::write_package(QDataStream &out, const QByteArray &package)
-{
-    return out.writeRawData(package.constData(), package.size()) == package.size();
-}
-
 bool make_package_t::save_package(const QString &path, const QByteArray &package)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    bool written = write_package(out, package) && file.flush();
-    file.close();
-    written = written && file.error() == QFileDevice::NoError;
-    // A cut-off package must not be mistaken for a good one later.
-    if (!written && QFileInfo(path).isFile())
-        file.remove();
-    return written;
+    QString error;
+    return save_package_file(path, package, &error);
 }

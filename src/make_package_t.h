@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QMainWindow>
 
-class QDataStream;
 class QLineEdit;
 class config_header_t;
 
@@ -55,7 +54,6 @@ private:
     bool build_header(QByteArray &package);
     bool build_body(const QByteArray &source, QByteArray &package);
     void append_package_sum(QByteArray &package);
-    bool write_package(QDataStream &out, const QByteArray &package);
     bool save_package(const QString &path, const QByteArray &package);
 
     Ui::make_package_t *ui;
