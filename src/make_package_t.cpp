@@ -47,16 +47,20 @@ void make_package_t::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void make_package_t::show_hex_dump(const QByteArray &bytes)
+void make_package_t::show_hex_dump(const QByteArray &bytes, qint64 total_size)
 {
-    ui->textBrowser->clear();
+    if (total_size < bytes.size())
+        total_size = bytes.size();
     QString text = hex_dump_text(bytes.left(max_dump_bytes));
-    if (bytes.size() > max_dump_bytes) {
+    if (total_size > max_dump_bytes) {
         text += QStringLiteral("\n……（仅显示前 %1 字节，共 %2 字节）")
                     .arg(max_dump_bytes)
-                    .arg(bytes.size());
+                    .arg(total_size);
     }
-    ui->textBrowser->insertPlainText(text);
+    // Replacing the whole document is many times faster than inserting the
+    // text at a cursor, and lets the browser lay out the rest lazily.
+    ui->textBrowser->clear();
+    ui->textBrowser->setPlainText(text);
 }
 
 void make_package_t::on_pushbutton_open_boot_file_clicked()
@@ -100,7 +104,7 @@ void make_package_t::choose_image_file(QLineEdit *path_field, quint32 header_inf
     // Only what the dump shows is read here; the build reads the file again.
     const QByteArray bytes = file.read(qMin<qint64>(size, max_dump_bytes + 1));
     ui->statusbar->showMessage(tr("读取数据完毕"));
-    show_hex_dump(bytes);
+    show_hex_dump(bytes, size);
     file.close();
 }
 

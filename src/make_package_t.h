@@ -28,11 +28,14 @@ public:
     // The header configuration form this window opens and reads.
     config_header_t *header_window() const { return config_header; }
 
-    // Replaces the text browser's content with the dump of the bytes.
-    void show_hex_dump(const QByteArray &bytes);
+    // Replaces the text browser's content with the dump of the bytes, which
+    // may be the start of something of `total_size` bytes.
+    void show_hex_dump(const QByteArray &bytes, qint64 total_size = -1);
 
-    // Dumps stop after this many bytes; a note tells how many were left out.
-    static constexpr int max_dump_bytes = 16 * 1024 * 1024;
+    // Dumps stop after this many bytes (about half a second to show); a
+    // note tells how many were left out. Past a few hundred MiB the text
+    // would not even fit in a string.
+    static constexpr int max_dump_bytes = 4 * 1024 * 1024;
 
 signals:
     void return_mainwindow_siganal();
