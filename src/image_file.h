@@ -7,9 +7,8 @@
 // Reading a boot or application image whole.
 namespace image_file {
 
-// The package header keeps image sizes in 32 bits.
-constexpr qint64 max_header_size = 0xFFFFFFFFLL;
-// Two images and their check sums must fit in one package held in memory.
+// Two images and their check sums must fit in one package held in memory;
+// this also keeps every image size within the header's 32 bits.
 constexpr qint64 max_image_size = 0x3FFF0000;
 
 enum class read_status
@@ -20,15 +19,17 @@ enum class read_status
     read_failed
 };
 
-struct read_result
+struct read_outcome
 {
     read_status status = read_status::open_failed;
-    QByteArray bytes;
+    // Bytes appended.
+    qint64 size = 0;
     // The system's reason when the file could not be opened or read.
     QString error_text;
 };
 
-read_result read_whole(const QString &path);
+// Appends the complete file to `target`; on failure `target` is unchanged.
+read_outcome append_whole(const QString &path, QByteArray &target);
 
 } // namespace image_file
 

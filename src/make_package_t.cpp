@@ -1,6 +1,7 @@
 #include "make_package_t.h"
 #include "ui_make_package_t.h"
 
+#include "body_source.h"
 #include "check_length.h"
 #include "config_header_t.h"
 #include "hex_dump.h"
@@ -153,35 +154,19 @@ void make_package_t::on_pushbutton_start_make_clicked()
     show_hex_dump(package);
 }
 
-bool make_package_t::read_whole_file(const QString &path, QByteArray &bytes)
+bool make_package_t::read_body_source(QByteArray &source)
 {
-    image_file::read_result image = image_file::read_whole(path);
-    if (image.status == image_file::read_status::too_large) {
+    const body_source_result result =
+        ::read_body_source(config_header->header_info, ui->line_boot_input_file_dir->text(),
+                           ui->line_app_input_file_dir->text(), source);
+    if (result.status == image_file::read_status::too_large) {
         user_dialogs::information(this, QStringLiteral("错误信息"), too_large_text);
         return false;
     }
-    if (image.status != image_file::read_status::ok) {
+    if (result.status != image_file::read_status::ok) {
         user_dialogs::information(this, QStringLiteral("错误信息"), QStringLiteral("文件打开失败"));
         return false;
     }
-    bytes = std::move(image.bytes);
-    return true;
-}
-
-bool make_package_t::read_body_source(QByteArray &source)
-{
-    const header_info_t &record = config_header->header_info;
-    QByteArray boot_image;
-    QByteArray app_image;
-    if (record.boot_upgrade_flag == upgrade_flag_yes &&
-        !read_whole_file(ui->line_boot_input_file_dir->text(), boot_image))
-        return false;
-    if (record.app_upgrade_flag == upgrade_flag_yes &&
-        !read_whole_file(ui->line_app_input_file_dir->text(), app_image))
-        return false;
-    // An image may have been rebuilt since it was chosen: the record takes
-    // the size of the bytes the body will carry.
-    source = make_body_source(config_header->header_info, boot_image, app_image);
     return true;
 }
 
@@ -197,7 +182,7 @@ bool make_package_t::build_body(const QByteArray &source, QByteArray &package)
 
 void make_package_t::append_package_sum(QByteArray &package)
 {
-    package_builder::append_package_sum(package);
+    package_build.append_package_sum(package);
 }
 
 bool make_package_t::save_package(const QString &path, const QByteArray &package)

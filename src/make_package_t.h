@@ -52,7 +52,7 @@ private:
     void choose_image_file(QLineEdit *path_field, quint32 header_info_t::*size_field);
 
     // The build steps of the start action.
-    bool read_whole_file(const QString &path, QByteArray &bytes);
+    // Reads the selected images into the source; the record takes their sizes.
     bool read_body_source(QByteArray &source);
     bool build_header(QByteArray &package);
     bool build_body(const QByteArray &source, QByteArray &package);

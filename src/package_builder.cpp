@@ -4,6 +4,7 @@
 #include "package_format.h"
 
 #include <QDebug>
+#include <QtEndian>
 #include <cstring>
 
 using namespace package_format;
@@ -15,12 +16,52 @@ bool text_fits(const QString &text, quint32 length_field, quint32 slot)
     return quint32(text.size()) == length_field && quint32(text.size()) <= slot;
 }
 
+// Sum of the eight bytes of a word, by adding byte pairs into 16-bit lanes
+// and the lanes with one multiplication (at most 8 x 255, so nothing spills).
+inline quint32 word_byte_sum(quint64 word)
+{
+    const quint64 pairs = (word & 0x00FF00FF00FF00FFULL) + ((word >> 8) & 0x00FF00FF00FF00FFULL);
+    return quint32((pairs * 0x0001000100010001ULL) >> 48);
+}
+
+// Copies a block and returns its sum. Short blocks go a word at a time when
+// `slack` bytes may be read and written past them (the bytes written there
+// are overwritten by the sum and the next block); that beats a call or a
+// loop per byte by far when blocks are a few bytes long.
+inline quint16 copy_block(char *out, const char *in, quint32 count, qint64 slack)
+{
+    if (count >= 32) {
+        std::memcpy(out, in, count);
+        return byte_sum(in, count);
+    }
+    quint32 sum = 0;
+    if (slack >= 32) {
+        quint32 done = 0;
+        for (; done + 8 <= count; done += 8) {
+            std::memcpy(out + done, in + done, 8);
+            sum += word_byte_sum(qFromLittleEndian<quint64>(in + done));
+        }
+        if (done < count) {
+            std::memcpy(out + done, in + done, 8);
+            const quint64 keep = (quint64(1) << (8 * (count - done))) - 1;
+            sum += word_byte_sum(qFromLittleEndian<quint64>(in + done) & keep);
+        }
+        return quint16(sum);
+    }
+    for (quint32 i = 0; i < count; ++i) {
+        out[i] = in[i];
+        sum += quint8(in[i]);
+    }
+    return quint16(sum);
+}
+
 } // namespace
 
 void package_builder::reset()
 {
     new_bin_is_write_addr = 0;
     check_block_count = 0;
+    package_sum_so_far = 0;
 }
 
 bool package_builder::write_at_offset(quint32 offset_addr, const QByteArray &bytes,
@@ -32,9 +73,13 @@ bool package_builder::write_at_offset(quint32 offset_addr, const QByteArray &byt
         qDebug().noquote() << "offset_addr < new_bin_is_write_addr";
         return false;
     }
-    if (offset_addr > new_bin_is_write_addr)
-        package.append(int(offset_addr - new_bin_is_write_addr), fill_byte);
+    if (offset_addr > new_bin_is_write_addr) {
+        const quint32 gap = offset_addr - new_bin_is_write_addr;
+        package.append(int(gap), fill_byte);
+        package_sum_so_far += gap * quint8(fill_byte);
+    }
     package.append(bytes);
+    package_sum_so_far += byte_sum(bytes);
     new_bin_is_write_addr = offset_addr + quint32(bytes.size());
     return true;
 }
@@ -64,71 +109,72 @@ bool package_builder::build_header(const header_info_t &header, QByteArray &pack
     return true;
 }
 
-bool package_builder::write_check_block(const QByteArray &source, quint32 &pos, quint32 base,
-                                        quint32 check_len, QByteArray &package)
-{
-    const qint64 source_size = source.size();
-    const bool last = qint64(pos) + check_len > source_size;
-    const quint32 count = last ? quint32(source_size - pos) : check_len;
-    const char *block = source.constData() + pos;
-    const quint16 sum = byte_sum(block, count);
-    const quint32 target = base + 2 * check_block_count + pos;
-
-    if (target == new_bin_is_write_addr) {
-        // The usual case: straight onto the end, without a temporary block.
-        const int old_size = package.size();
-        package.resize(old_size + int(count) + 2);
-        char *out = package.data() + old_size;
-        std::memcpy(out, block, count);
-        out[count] = char(sum >> 8);
-        out[count + 1] = char(sum);
-        new_bin_is_write_addr = target + count + 2;
-    } else {
-        write_at_offset(target, QByteArray(block, int(count)) + u16_to_be(sum), package);
-    }
-
-    if (!last)
-        pos += check_len;
-    ++check_block_count;
-    return last;
-}
-
 bool package_builder::build_body(const QByteArray &source, quint32 check_len, QByteArray &package)
 {
     if (!check_length::is_usable(check_len))
         return false;
     if (new_bin_is_write_addr != header_size || package.size() != int(header_size))
         return false;
-    const qint64 total = package_size(source.size(), check_len);
+    const qint64 source_size = source.size();
+    const qint64 total = package_size(source_size, check_len);
     if (total > max_package_size)
         return false;
 
+    // The blocks always follow the header without a gap, so the body is
+    // written straight into its final place; a block at a time through
+    // write_at_offset costs several times the whole build.
+    const qint64 blocks = block_count(source_size, check_len);
+    const qint64 body_end = total - package_sum_size;
     package.reserve(int(total));
-    check_block_count = 0;
-    quint32 pos = 0;
-    while (!write_check_block(source, pos, header_size, check_len, package)) {
+    package.resize(int(body_end));
+    char *out = package.data() + header_size;
+    const char *in = source.constData();
+    qint64 pos = 0;
+    qint64 block = 0;
+    quint32 body_sum = 0;
+    // Blocks of at most a word, while a whole word may be read past them:
+    // one load, one store and one masked word sum each.
+    if (check_len <= 8) {
+        const quint64 keep = check_len == 8 ? ~quint64(0) : (quint64(1) << (8 * check_len)) - 1;
+        while (source_size - pos - check_len >= 8) {
+            const quint64 word = qFromLittleEndian<quint64>(in + pos);
+            std::memcpy(out, in + pos, 8);
+            const quint32 sum = word_byte_sum(word & keep);
+            out[check_len] = char(sum >> 8);
+            out[check_len + 1] = char(sum);
+            body_sum += sum + (sum >> 8) + (sum & 0xFF);
+            out += check_len + block_sum_size;
+            pos += check_len;
+            ++block;
+        }
     }
+    for (; block < blocks; ++block) {
+        const quint32 count = quint32(qMin<qint64>(check_len, source_size - pos));
+        // Reads past the block stay in the source, writes in the body.
+        const qint64 slack = source_size - pos - count;
+        const quint16 sum = copy_block(out, in + pos, count, slack);
+        out[count] = char(sum >> 8);
+        out[count + 1] = char(sum);
+        body_sum += sum + (sum >> 8) + (sum & 0xFF);
+        out += count + block_sum_size;
+        pos += count;
+    }
+    package_sum_so_far += body_sum;
+    new_bin_is_write_addr = quint32(body_end);
+    check_block_count = quint32(blocks);
     return true;
 }
 
 void package_builder::append_package_sum(QByteArray &package)
 {
-    package.append(u16_to_be(byte_sum(package)));
-}
-
-QByteArray make_body_source(header_info_t &header, const QByteArray &boot_image,
-                            const QByteArray &app_image)
-{
-    QByteArray source;
-    if (header.boot_upgrade_flag == upgrade_flag_yes) {
-        header.boot_file_size = quint32(boot_image.size());
-        source.append(boot_image);
-    }
-    if (header.app_upgrade_flag == upgrade_flag_yes) {
-        header.app_file_size = quint32(app_image.size());
-        source.append(app_image);
-    }
-    return source;
+    // The sum kept while writing saves a pass over the whole package; a
+    // package that grew by other hands is summed afresh.
+    const quint16 sum = package.size() == qint64(new_bin_is_write_addr)
+                            ? quint16(package_sum_so_far)
+                            : byte_sum(package);
+    package.append(u16_to_be(sum));
+    package_sum_so_far += quint32(sum >> 8) + (sum & 0xFF);
+    new_bin_is_write_addr += package_sum_size;
 }
 
 build_status build_package(const header_info_t &header, const QByteArray &source,
@@ -144,6 +190,6 @@ build_status build_package(const header_info_t &header, const QByteArray &source
         package.clear();
         return build_status::too_large;
     }
-    package_builder::append_package_sum(package);
+    builder.append_package_sum(package);
     return build_status::ok;
 }

@@ -13,6 +13,8 @@ class package_builder
 public:
     quint32 new_bin_is_write_addr = 0;
     quint32 check_block_count = 0;
+    // Sum of every byte written so far (its low 16 bits are the package sum).
+    quint32 package_sum_so_far = 0;
 
     void reset();
 
@@ -25,24 +27,16 @@ public:
     // that is not empty.
     bool build_header(const header_info_t &header, QByteArray &package);
 
-    // Writes the block of `check_len` source bytes at `pos` (fewer for the
-    // last one) and its sum; advances pos. True once the last block is out.
-    bool write_check_block(const QByteArray &source, quint32 &pos, quint32 base, quint32 check_len,
-                           QByteArray &package);
-
-    // All check blocks of the body source behind a complete header. Refuses
-    // (false, nothing written) a check length of 0, a package without its
-    // header, and a package too large to hold in memory.
+    // All check blocks of the body source behind a complete header: blocks
+    // of `check_len` source bytes, each followed by its sum, the last one
+    // holding what is left (nothing, when check_len divides the source).
+    // Refuses (false, nothing written) a check length of 0, a package
+    // without its header, and a package too large to hold in memory.
     bool build_body(const QByteArray &source, quint32 check_len, QByteArray &package);
 
-    static void append_package_sum(QByteArray &package);
+    // Appends the sum of everything written so far, big-endian.
+    void append_package_sum(QByteArray &package);
 };
-
-// The body source: the selected images joined, boot first. Also writes the
-// size of each selected image into the header, so that the header always
-// describes the bytes that the body carries.
-QByteArray make_body_source(header_info_t &header, const QByteArray &boot_image,
-                            const QByteArray &app_image);
 
 enum class build_status
 {

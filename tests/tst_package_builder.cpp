@@ -1,8 +1,11 @@
 // Golden bytes of the package build: header layout, check blocks, sums.
+#include "body_source.h"
 #include "header_info.h"
 #include "package_builder.h"
+#include "package_files.h"
 #include "package_format.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -45,9 +48,8 @@ private slots:
     void worked_bodies();
     void neither_image_gives_1028_bytes();
     void block_runs_across_the_seam();
-    void body_source_takes_sizes_from_the_bytes();
+    void body_source_takes_sizes_from_the_files();
     void write_at_offset_fills_and_refuses();
-    void write_check_block_after_a_gap();
     void header_refuses_overlong_or_mismatched_text_data();
     void header_refuses_overlong_or_mismatched_text();
     void zero_check_length_never_builds();
@@ -127,48 +129,66 @@ void tst_package_builder::neither_image_gives_1028_bytes()
     header_info_t header = default_header_info();
     header.boot_upgrade_flag = upgrade_flag_no;
     header.app_upgrade_flag = upgrade_flag_no;
-    header.boot_file_size = 77;
-    const QByteArray source = make_body_source(header, counting_bytes(9), counting_bytes(9));
+    // Neither file exists: images that are not carried are never read.
+    QByteArray source = "stale";
+    const body_source_result read =
+        read_body_source(header, QStringLiteral("/nonexistent/boot"), QString(), source);
+    QCOMPARE(read.status, image_file::read_status::ok);
     QVERIFY(source.isEmpty());
-    // A size that is not carried stays as it was measured.
-    QCOMPARE(header.boot_file_size, 77u);
 
     QByteArray package;
     QCOMPARE(build_package(header, source, package), build_status::ok);
     QCOMPARE(package.size(), 1028);
     QCOMPARE(package.mid(136, 8), bytes_from_hex("5a5a5a5a5a5a5a5a"));
-    QCOMPARE(package.mid(1024, 2), bytes_from_hex("0000"));
-    QCOMPARE(package_format::be_to_u16(package.constData() + 1026),
-             package_format::byte_sum(package.left(1026)));
+    QCOMPARE(package.mid(1022), bytes_from_hex("ce030000ced4"));
 }
 
 void tst_package_builder::block_runs_across_the_seam()
 {
+    QTemporaryDir dir;
+    const QString boot = dir.filePath("boot.bin");
+    const QString app = dir.filePath("app.bin");
+    QVERIFY(package_files::write(boot, bytes_from_hex("010203040506")));
+    QVERIFY(package_files::write(app, bytes_from_hex("a0a1a2")));
     header_info_t header = default_header_info();
     header.check_len = 4;
-    const QByteArray boot = bytes_from_hex("010203040506");
-    const QByteArray app = bytes_from_hex("a0a1a2");
-    const QByteArray source = make_body_source(header, boot, app);
+    QByteArray source;
+    QCOMPARE(read_body_source(header, boot, app, source).status, image_file::read_status::ok);
     QByteArray package;
     QCOMPARE(build_package(header, source, package), build_status::ok);
     // Block 1 holds the last two boot bytes and the first two app bytes.
-    QCOMPARE(package.mid(1024),
-             bytes_from_hex("01020304000a") + bytes_from_hex("0506a0a1014c") +
-                 bytes_from_hex("a200a2") +
-                 package_format::u16_to_be(package_format::byte_sum(package.left(1024 + 15))));
+    QCOMPARE(package.mid(1024, 15), bytes_from_hex("01020304000a0506a0a1014ca200a2"));
+    QCOMPARE(package_format::be_to_u16(package.constData() + 1039),
+             package_format::byte_sum(package.left(1039)));
     QCOMPARE(package.mid(1008, 4), bytes_from_hex("00000006"));
     QCOMPARE(package.mid(1016, 4), bytes_from_hex("00000003"));
 }
 
-void tst_package_builder::body_source_takes_sizes_from_the_bytes()
+void tst_package_builder::body_source_takes_sizes_from_the_files()
 {
+    QTemporaryDir dir;
+    const QString boot = dir.filePath("boot.bin");
+    const QString app = dir.filePath("app.bin");
+    QVERIFY(package_files::write(boot, package_files::counting(7)));
+    QVERIFY(package_files::write(app, package_files::counting(3)));
     header_info_t header = default_header_info();
     header.boot_file_size = 1000; // measured when chosen, before a rebuild
     header.app_file_size = 2000;
     header.app_upgrade_flag = upgrade_flag_no;
-    make_body_source(header, counting_bytes(7), counting_bytes(3));
+    QByteArray source;
+    QCOMPARE(read_body_source(header, boot, app, source).status, image_file::read_status::ok);
+    QCOMPARE(source, package_files::counting(7));
     QCOMPARE(header.boot_file_size, 7u);
+    // A size that is not carried stays as it was measured.
     QCOMPARE(header.app_file_size, 2000u);
+
+    // The first image that cannot be read stops it, naming the file.
+    header.app_upgrade_flag = upgrade_flag_yes;
+    const body_source_result failed =
+        read_body_source(header, boot, dir.filePath("missing.bin"), source);
+    QCOMPARE(failed.status, image_file::read_status::open_failed);
+    QCOMPARE(failed.path, dir.filePath("missing.bin"));
+    QVERIFY(!failed.error_text.isEmpty());
 }
 
 void tst_package_builder::write_at_offset_fills_and_refuses()
@@ -188,22 +208,6 @@ void tst_package_builder::write_at_offset_fills_and_refuses()
 
     QVERIFY(builder.write_at_offset(4, "c", package));
     QCOMPARE(package, bytes_from_hex("ffff616263"));
-}
-
-void tst_package_builder::write_check_block_after_a_gap()
-{
-    // A block whose target lies beyond the write position gets fill first.
-    package_builder builder;
-    QByteArray package;
-    builder.check_block_count = 1;
-    quint32 pos = 2;
-    QVERIFY(!builder.write_check_block(counting_bytes(6), pos, 0, 2, package));
-    QCOMPARE(package, bytes_from_hex("ffffffff03040007"));
-    QCOMPARE(pos, 4u);
-    QCOMPARE(builder.check_block_count, 2u);
-    QVERIFY(!builder.write_check_block(counting_bytes(6), pos, 0, 2, package));
-    QVERIFY(builder.write_check_block(counting_bytes(6), pos, 0, 2, package));
-    QCOMPARE(package.mid(8), bytes_from_hex("0506000b0000"));
 }
 
 void tst_package_builder::header_refuses_overlong_or_mismatched_text_data()

@@ -290,8 +290,9 @@ void tst_package_window::both_images_build_the_expected_package()
     QCOMPARE(m.browser->toPlainText(), hex_dump_text(written));
 
     header_info_t header = default_header_info();
-    const QByteArray source =
-        make_body_source(header, package_files::counting(12), package_files::counting(10));
+    header.boot_file_size = 12;
+    header.app_file_size = 10;
+    const QByteArray source = package_files::counting(12) + package_files::counting(10);
     QByteArray expected;
     QCOMPARE(build_package(header, source, expected), build_status::ok);
     QCOMPARE(written, expected);

@@ -1,5 +1,6 @@
 #include "build_command.h"
 
+#include "body_source.h"
 #include "check_length.h"
 #include "header_info.h"
 #include "image_file.h"
@@ -120,36 +121,48 @@ int parse_options(const QCommandLineParser &parser, build_options &options)
     return exit_ok;
 }
 
-// Reads a selected image whole; for one that is not carried, only its size
-// goes into the header, as when it is chosen in the window.
-int load_image(const QString &path, bool selected, QByteArray &bytes, quint32 &header_size)
+// An image that the package does not carry still gives its size to the
+// header, as when it is chosen in the window.
+int measure_unselected(const QString &path, bool selected, quint32 &header_size)
 {
-    if (path.isEmpty())
+    if (selected || path.isEmpty())
         return exit_ok;
-    if (!selected) {
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            print_error(QStringLiteral("%1: no such file").arg(path));
-            return exit_file_error;
-        }
-        if (info.size() > image_file::max_image_size) {
-            print_error(QStringLiteral("%1: too large for a package").arg(path));
-            return exit_refused;
-        }
-        header_size = quint32(info.size());
-        return exit_ok;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        print_error(QStringLiteral("%1: no such file").arg(path));
+        return exit_file_error;
     }
-    image_file::read_result image = image_file::read_whole(path);
-    if (image.status == image_file::read_status::too_large) {
+    if (info.size() > image_file::max_image_size) {
         print_error(QStringLiteral("%1: too large for a package").arg(path));
         return exit_refused;
     }
-    if (image.status != image_file::read_status::ok) {
-        print_error(QStringLiteral("%1: cannot read: %2").arg(path, image.error_text));
-        return exit_file_error;
-    }
-    bytes = std::move(image.bytes);
+    header_size = quint32(info.size());
     return exit_ok;
+}
+
+int read_images(build_options &options, QByteArray &source)
+{
+    header_info_t &header = options.header;
+    if (const int failed = measure_unselected(
+            options.boot_path, header.boot_upgrade_flag == upgrade_flag_yes, header.boot_file_size))
+        return failed;
+    if (const int failed = measure_unselected(
+            options.app_path, header.app_upgrade_flag == upgrade_flag_yes, header.app_file_size))
+        return failed;
+    const body_source_result result =
+        read_body_source(header, options.boot_path, options.app_path, source);
+    switch (result.status) {
+    case image_file::read_status::ok:
+        return exit_ok;
+    case image_file::read_status::too_large:
+        print_error(QStringLiteral("%1: too large for a package").arg(result.path));
+        return exit_refused;
+    case image_file::read_status::open_failed:
+    case image_file::read_status::read_failed:
+        break;
+    }
+    print_error(QStringLiteral("%1: cannot read: %2").arg(result.path, result.error_text));
+    return exit_file_error;
 }
 
 int write_output(const QString &path, const QByteArray &package)
@@ -203,18 +216,10 @@ int run_build(const QStringList &arguments)
     if (const int refused = parse_options(parser, options))
         return refused;
 
-    header_info_t &header = options.header;
-    QByteArray boot_image;
-    QByteArray app_image;
-    if (const int failed =
-            load_image(options.boot_path, header.boot_upgrade_flag == upgrade_flag_yes, boot_image,
-                       header.boot_file_size))
+    QByteArray source;
+    if (const int failed = read_images(options, source))
         return failed;
-    if (const int failed = load_image(options.app_path, header.app_upgrade_flag == upgrade_flag_yes,
-                                      app_image, header.app_file_size))
-        return failed;
-
-    const QByteArray source = make_body_source(header, boot_image, app_image);
+    const header_info_t &header = options.header;
     QByteArray package;
     switch (build_package(header, source, package)) {
     case build_status::ok:
