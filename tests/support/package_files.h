@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
-// Small file helpers for the package maker's tests and benchmarks.
+// Files for the package maker's tests and benchmarks: writing, reading, content.
 namespace package_files {
 
 // Writes the bytes to path (replacing it); false when that fails.
