@@ -133,19 +133,27 @@ bool package_builder::build_body(const QByteArray &source, quint32 check_len, QB
     qint64 block = 0;
     quint32 body_sum = 0;
     // Blocks of at most a word, while a whole word may be read past them:
-    // one load, one store and one masked word sum each.
+    // one load and one masked word sum each, and for blocks of up to six
+    // bytes the sum rides in the same store as the data.
     if (check_len <= 8) {
         const quint64 keep = check_len == 8 ? ~quint64(0) : (quint64(1) << (8 * check_len)) - 1;
-        while (source_size - pos - check_len >= 8) {
-            const quint64 word = qFromLittleEndian<quint64>(in + pos);
-            std::memcpy(out, in + pos, 8);
-            const quint32 sum = word_byte_sum(word & keep);
-            out[check_len] = char(sum >> 8);
-            out[check_len + 1] = char(sum);
+        const qint64 fast_blocks =
+            source_size >= qint64(check_len) + 8 ? (source_size - 8) / check_len : 0;
+        const bool sum_in_word = check_len <= 6;
+        for (; block < fast_blocks; ++block) {
+            const quint64 word = qFromLittleEndian<quint64>(in + pos) & keep;
+            const quint32 sum = word_byte_sum(word);
+            if (sum_in_word) {
+                const quint64 sum_bytes = quint64((sum >> 8) | ((sum & 0xFF) << 8));
+                qToLittleEndian<quint64>(word | sum_bytes << (8 * check_len), out);
+            } else {
+                qToLittleEndian<quint64>(word, out);
+                out[check_len] = char(sum >> 8);
+                out[check_len + 1] = char(sum);
+            }
             body_sum += sum + (sum >> 8) + (sum & 0xFF);
             out += check_len + block_sum_size;
             pos += check_len;
-            ++block;
         }
     }
     for (; block < blocks; ++block) {
