@@ -1,0 +1,47 @@
+#include "package_format.h"
+
+namespace package_format {
+
+quint16 byte_sum(const char *data, qint64 size)
+{
+    // Unsigned wrap-around keeps the low 16 bits exact, so no truncation is
+    // needed inside the loop (which lets the compiler vectorise it).
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    quint32 total = 0;
+    for (qint64 i = 0; i < size; ++i)
+        total += bytes[i];
+    return static_cast<quint16>(total);
+}
+
+QByteArray u32_to_be(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    bytes[0] = char(value >> 24);
+    bytes[1] = char(value >> 16);
+    bytes[2] = char(value >> 8);
+    bytes[3] = char(value);
+    return bytes;
+}
+
+QByteArray u16_to_be(quint16 value)
+{
+    QByteArray bytes(2, '\0');
+    bytes[0] = char(value >> 8);
+    bytes[1] = char(value);
+    return bytes;
+}
+
+quint32 be_to_u32(const char *data)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    return quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8 |
+           quint32(bytes[3]);
+}
+
+quint16 be_to_u16(const char *data)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    return quint16(bytes[0] << 8 | bytes[1]);
+}
+
+} // namespace package_format

@@ -1,0 +1,246 @@
+#include "build_command.h"
+
+#include "body_source.h"
+#include "check_length.h"
+#include "header_info.h"
+#include "image_file.h"
+#include "package_builder.h"
+#include "package_file.h"
+#include "package_format.h"
+#include "tool_output.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+namespace {
+
+struct build_options
+{
+    header_info_t header = default_header_info();
+    QString boot_path;
+    QString app_path;
+    QString output_path;
+};
+
+QCommandLineOption product_option{QStringLiteral("product"), QString(), QStringLiteral("text")};
+QCommandLineOption boot_version_option{QStringLiteral("boot-version"), QString(),
+                                       QStringLiteral("text")};
+QCommandLineOption app_version_option{QStringLiteral("app-version"), QString(),
+                                      QStringLiteral("text")};
+QCommandLineOption check_len_option{QStringLiteral("check-len"), QString(), QStringLiteral("hex")};
+QCommandLineOption images_option{QStringLiteral("images"), QString(), QStringLiteral("list")};
+QCommandLineOption boot_option{QStringLiteral("boot"), QString(), QStringLiteral("file")};
+QCommandLineOption app_option{QStringLiteral("app"), QString(), QStringLiteral("file")};
+QCommandLineOption output_option{
+    {QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("file")};
+QCommandLineOption help_option{{QStringLiteral("h"), QStringLiteral("help")}};
+
+// The form's validator, normalisation and apply, in that order.
+bool parse_check_len(const QString &text, quint32 *check_len)
+{
+    QString normalised;
+    if (!check_length::matches_pattern(text)) {
+        print_error(QStringLiteral("--check-len: '%1' is not up to six hexadecimal digits "
+                                   "(optionally behind 0x)")
+                        .arg(text));
+        return false;
+    }
+    if (!check_length::normalise(text, &normalised)) {
+        print_error(QStringLiteral("--check-len: '%1' has a stray x").arg(text));
+        return false;
+    }
+    *check_len = check_length::value_of(normalised);
+    if (!check_length::is_usable(*check_len)) {
+        print_error(QStringLiteral("--check-len: the check length must be at least 1"));
+        return false;
+    }
+    return true;
+}
+
+bool parse_images(const QString &text, header_info_t &header)
+{
+    bool boot = false;
+    bool app = false;
+    if (text != QLatin1String("none")) {
+        const QStringList names = text.split(QLatin1Char(','));
+        for (const QString &name : names) {
+            if (name == QLatin1String("boot")) {
+                boot = true;
+            } else if (name == QLatin1String("app")) {
+                app = true;
+            } else {
+                print_error(QStringLiteral("--images: '%1' is not boot, app or none").arg(name));
+                return false;
+            }
+        }
+    }
+    header.boot_upgrade_flag = boot ? upgrade_flag_yes : upgrade_flag_no;
+    header.app_upgrade_flag = app ? upgrade_flag_yes : upgrade_flag_no;
+    return true;
+}
+
+void set_texts(const QCommandLineParser &parser, header_info_t &header)
+{
+    if (parser.isSet(product_option))
+        header.product_info = parser.value(product_option);
+    if (parser.isSet(boot_version_option))
+        header.boot_version = parser.value(boot_version_option);
+    if (parser.isSet(app_version_option))
+        header.app_version = parser.value(app_version_option);
+    header.product_info_len = quint32(header.product_info.size());
+    header.boot_version_len = quint16(header.boot_version.size());
+    header.app_version_len = quint16(header.app_version.size());
+}
+
+// Exit code of the first refusal, or exit_ok.
+int parse_options(const QCommandLineParser &parser, build_options &options)
+{
+    header_info_t &header = options.header;
+    set_texts(parser, header);
+    if (parser.isSet(check_len_option) &&
+        !parse_check_len(parser.value(check_len_option), &header.check_len))
+        return exit_refused;
+    if (parser.isSet(images_option) && !parse_images(parser.value(images_option), header))
+        return exit_usage;
+    options.boot_path = parser.value(boot_option);
+    options.app_path = parser.value(app_option);
+    options.output_path = parser.value(output_option);
+
+    if (header.boot_upgrade_flag == upgrade_flag_yes && options.boot_path.isEmpty()) {
+        print_error(QStringLiteral("the boot image is selected but --boot is missing"));
+        return exit_refused;
+    }
+    if (header.app_upgrade_flag == upgrade_flag_yes && options.app_path.isEmpty()) {
+        print_error(QStringLiteral("the app image is selected but --app is missing"));
+        return exit_refused;
+    }
+    if (options.output_path.isEmpty()) {
+        print_error(QStringLiteral("--output is missing"));
+        return exit_usage;
+    }
+    return exit_ok;
+}
+
+// An image that the package does not carry still gives its size to the
+// header, as when it is chosen in the window.
+int measure_unselected(const QString &path, bool selected, quint32 &header_size)
+{
+    if (selected || path.isEmpty())
+        return exit_ok;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        print_error(QStringLiteral("%1: no such file").arg(path));
+        return exit_file_error;
+    }
+    if (info.size() > image_file::max_image_size) {
+        print_error(QStringLiteral("%1: too large for a package").arg(path));
+        return exit_refused;
+    }
+    header_size = quint32(info.size());
+    return exit_ok;
+}
+
+int read_images(build_options &options, QByteArray &source)
+{
+    header_info_t &header = options.header;
+    if (const int failed = measure_unselected(
+            options.boot_path, header.boot_upgrade_flag == upgrade_flag_yes, header.boot_file_size))
+        return failed;
+    if (const int failed = measure_unselected(
+            options.app_path, header.app_upgrade_flag == upgrade_flag_yes, header.app_file_size))
+        return failed;
+    const body_source_result result =
+        read_body_source(header, options.boot_path, options.app_path, source);
+    switch (result.status) {
+    case image_file::read_status::ok:
+        return exit_ok;
+    case image_file::read_status::too_large:
+        print_error(QStringLiteral("%1: too large for a package").arg(result.path));
+        return exit_refused;
+    case image_file::read_status::open_failed:
+    case image_file::read_status::read_failed:
+        break;
+    }
+    print_error(QStringLiteral("%1: cannot read: %2").arg(result.path, result.error_text));
+    return exit_file_error;
+}
+
+int write_output(const QString &path, const QByteArray &package)
+{
+    QString error;
+    if (!save_package_file(path, package, &error)) {
+        print_error(QStringLiteral("%1: cannot write: %2").arg(path, error));
+        return exit_file_error;
+    }
+    return exit_ok;
+}
+
+} // namespace
+
+QString build_usage()
+{
+    return QStringLiteral(
+        "Usage: vantrel-package build [options] --output FILE\n"
+        "  --product TEXT        product information (default K58TQE, at most 60)\n"
+        "  --boot-version TEXT   boot version (default v01.00.01, at most 30)\n"
+        "  --app-version TEXT    app version (default v01.00.01, at most 38)\n"
+        "  --check-len HEX       image bytes per check block, hexadecimal as in the\n"
+        "                        header form: 5, 0x1000, 1000 (= 4096); default 0x0005\n"
+        "  --images LIST         images the package carries: boot,app (default), boot,\n"
+        "                        app or none\n"
+        "  --boot FILE           boot image (required when it is carried)\n"
+        "  --app FILE            app image (required when it is carried)\n"
+        "  -o, --output FILE     package to write\n");
+}
+
+int run_build(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.addOptions({product_option, boot_version_option, app_version_option, check_len_option,
+                       images_option, boot_option, app_option, output_option, help_option});
+    if (!parser.parse(QStringList{QStringLiteral("build")} + arguments)) {
+        print_error(parser.errorText());
+        return exit_usage;
+    }
+    if (parser.isSet(help_option)) {
+        print_out(build_usage());
+        return exit_ok;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        print_error(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]));
+        return exit_usage;
+    }
+
+    build_options options;
+    if (const int refused = parse_options(parser, options))
+        return refused;
+
+    QByteArray source;
+    if (const int failed = read_images(options, source))
+        return failed;
+    const header_info_t &header = options.header;
+    QByteArray package;
+    switch (build_package(header, source, package)) {
+    case build_status::ok:
+        break;
+    case build_status::check_len_zero:
+        print_error(QStringLiteral("the check length must be at least 1"));
+        return exit_refused;
+    case build_status::header_refused:
+        print_error(QStringLiteral("a header text is too long (product 60, boot version 30, "
+                                   "app version 38 characters at most)"));
+        return exit_refused;
+    case build_status::too_large:
+        print_error(QStringLiteral("the package would be too large to build"));
+        return exit_refused;
+    }
+
+    if (const int failed = write_output(options.output_path, package))
+        return failed;
+    print_out(QStringLiteral("%1: %2 bytes, %3 check blocks")
+                  .arg(options.output_path)
+                  .arg(package.size())
+                  .arg(package_format::block_count(source.size(), header.check_len)));
+    return exit_ok;
+}

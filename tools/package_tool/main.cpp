@@ -1,0 +1,46 @@
+#include "build_command.h"
+#include "read_commands.h"
+#include "tool_output.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString usage()
+{
+    return QStringLiteral("Usage: vantrel-package COMMAND [options]\n"
+                          "Commands:\n"
+                          "  build     make an upgrade package (see build --help)\n"
+                          "  inspect   print the header fields of a package\n"
+                          "  verify    check a package; exit status 1 names the first failed "
+                          "check\n"
+                          "Exit status: 0 ok, 1 check failed, 2 usage error, 3 file error,\n"
+                          "4 inputs refused.\n\n") +
+           build_usage();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QStringList arguments = application.arguments().mid(1);
+    if (arguments.isEmpty()) {
+        print_error(QStringLiteral("no command given; try --help"));
+        return exit_usage;
+    }
+    const QString command = arguments.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
+        print_out(usage());
+        return exit_ok;
+    }
+    if (command == QLatin1String("build"))
+        return run_build(arguments);
+    if (command == QLatin1String("inspect"))
+        return run_inspect(arguments);
+    if (command == QLatin1String("verify"))
+        return run_verify(arguments);
+    print_error(QStringLiteral("unknown command '%1'; try --help").arg(command));
+    return exit_usage;
+}

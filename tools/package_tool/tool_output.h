@@ -1,0 +1,20 @@
+#ifndef TOOL_OUTPUT_H
+#define TOOL_OUTPUT_H
+
+#include <QString>
+
+// Exit codes of vantrel-package (documented in README.md).
+enum exit_code
+{
+    exit_ok = 0,
+    exit_check_failed = 1, // verify: a check failed; inspect: no header to read
+    exit_usage = 2,        // unknown command or option, missing argument
+    exit_file_error = 3,   // an input could not be read or the output written
+    exit_refused = 4,      // the inputs cannot make a package (same rules as the window)
+};
+
+// One line on standard output / standard error.
+void print_out(const QString &line);
+void print_error(const QString &line);
+
+#endif // TOOL_OUTPUT_H
