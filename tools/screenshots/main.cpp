@@ -1,7 +1,9 @@
-// Shows the main window and the serial settings form as a user sees them and
-// saves a picture of each, for the documentation. Run it on a display, e.g.
+// Shows the windows of the tool as a user sees them and saves a picture of
+// each, for the documentation. Run it on a display, e.g.
 // under xvfb-run. Usage: vantrel-screenshots OUTPUT_DIR
+#include "config_header_t.h"
 #include "mainwindow.h"
+#include "make_package_t.h"
 #include "serial_setting.h"
 
 #include <QAction>
@@ -32,16 +34,25 @@ int main(int argc, char *argv[])
     window.show();
     window.findChild<QAction *>(QStringLiteral("action_serial_set"))->trigger();
     serial_setting *settings = nullptr;
+    make_package_t *maker = nullptr;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *form = qobject_cast<serial_setting *>(widget))
             settings = form;
+        if (auto *package_window = qobject_cast<make_package_t *>(widget))
+            maker = package_window;
     }
     settings->move(window.frameGeometry().right() + 20, 20);
+    maker->show();
+    maker->findChild<QAction *>(QStringLiteral("action_config_header"))->trigger();
 
     int status = 0;
     QTimer::singleShot(1000, [&] {
-        const bool saved = window.grab().save(output.filePath(QStringLiteral("main_window.png"))) &&
-                           settings->grab().save(output.filePath(QStringLiteral("serial_settings.png")));
+        const bool saved =
+            window.grab().save(output.filePath(QStringLiteral("main_window.png"))) &&
+            settings->grab().save(output.filePath(QStringLiteral("serial_settings.png"))) &&
+            maker->grab().save(output.filePath(QStringLiteral("package_maker.png"))) &&
+            maker->header_window()->grab().save(
+                output.filePath(QStringLiteral("header_config.png")));
         status = saved ? 0 : 1;
         QApplication::exit(status);
     });
