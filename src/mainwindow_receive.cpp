@@ -19,4 +19,9 @@ void MainWindow::read_data()
     if (!found.frame.isEmpty())
         handle_ota_frame(found.frame);
     frame_extractor::log_remaining(usart_ba, found);
+    // The port does not announce bytes that arrive while this slot runs (a
+    // box's event loop, for one); without another call they would wait for
+    // the next byte from the device, which may never come.
+    if (serial_port->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &MainWindow::read_data, Qt::QueuedConnection);
 }
