@@ -52,6 +52,7 @@ private slots:
     void stray_bytes();
     void marker_inside_data_drops_the_frame();
     void buffer_is_trimmed();
+    void diagnostic_lines_follow_the_search();
     void window_shows_chunk_and_hands_frame_on();
     void clear_drops_half_frame();
     void bytes_arriving_during_box_are_read_after_it();
@@ -170,6 +171,36 @@ void tst_ota_receive::buffer_is_trimmed()
     QCOMPARE(waiting.buffer.size(), 4002 + 202 - 2048);
     waiting.feed(ack);
     QCOMPARE(waiting.buffer, ack);
+}
+
+namespace {
+
+QStringList captured_lines;
+
+void capture_line(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    if (QLatin1String(context.category) == QLatin1String("vantrel.receive"))
+        captured_lines << message.section(' ', 0, 0);
+}
+
+} // namespace
+
+void tst_ota_receive::diagnostic_lines_follow_the_search()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*=true"));
+    captured_lines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(capture_line);
+    QByteArray buffer = "QZ" + ack + "rest";
+    const frame_extractor::search_result found = frame_extractor::take_frame(buffer);
+    frame_extractor::log_remaining(buffer, found);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*=false"));
+
+    QCOMPARE(found.frame, ack);
+    QCOMPARE(buffer, QByteArray("rest"));
+    // The buffer, each pass over the fragment, the frame, what is left.
+    QCOMPARE(captured_lines, (QStringList{"usart_ba", "fragment_ba", "fragment_ba",
+                                          QStringLiteral("找到合适的帧"), "frame_ba", "usart_ba"}));
 }
 
 void tst_ota_receive::window_shows_chunk_and_hands_frame_on()
