@@ -66,7 +66,7 @@ bool ota_device::open()
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);
     port.setFlowControl(QSerialPort::NoFlowControl);
-    // Whatever an earlier session left on the line is not ours.
+    // Whatever an earlier connection left on the line is not ours.
     port.clear(QSerialPort::AllDirections);
     if (options.idle_timeout_ms > 0)
         idle_timer.start(options.idle_timeout_ms);
