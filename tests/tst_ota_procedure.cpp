@@ -482,6 +482,14 @@ void tst_ota_procedure::file_that_cannot_be_loaded()
 void tst_ota_procedure::real_file_dialog_and_box()
 {
     recorder.reset(); // the real dialogs from here on
+    // The dialog opens in the current directory: a small one lists fast.
+    const QString previous_dir = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    struct restore_dir
+    {
+        QString path;
+        ~restore_dir() { QDir::setCurrent(path); }
+    } restore{previous_dir};
     const QString path = write_file(QStringLiteral("real.bin"), patterned(20));
     QString dialog_title;
     QString box_title;
@@ -507,19 +515,19 @@ void tst_ota_procedure::real_file_dialog_and_box()
     });
     poll.start(10);
     // A watchdog: a modal left open fails the test instead of hanging it.
-    QTimer::singleShot(20000, [] {
+    QTimer::singleShot(60000, &poll, [] {
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
     });
 
     driver->single_press();
-    QVERIFY(wait_for([&] { return !box_text.isEmpty(); }, 10000));
+    QVERIFY(wait_for([&] { return !box_text.isEmpty(); }, 30000));
     QCOMPARE(dialog_title, QStringLiteral("Open File"));
     QCOMPARE(box_title, error_title);
     QCOMPARE(box_text, choose_a_file);
 
     driver->single_press();
-    QVERIFY(wait_for([&] { return driver->status_label()->text().startsWith("选择"); }, 10000));
+    QVERIFY(wait_for([&] { return driver->status_label()->text().startsWith("选择"); }, 30000));
     QCOMPARE(driver->status_label()->text(), QStringLiteral("选择OTA升级文件:") + path);
     driver->double_press();
     QCOMPARE(next_frame(), ota_frame::build_start_frame(20));
