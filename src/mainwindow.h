@@ -56,6 +56,14 @@ private:
     void send_ota_start_frame();
     void send_ota_end_frame();
     quint32 ba_to_u32(const QByteArray &bytes);
+    void handle_start_response(const QByteArray &frame);
+    void handle_data_ack(const QByteArray &frame);
+    void handle_end_response(const QByteArray &frame);
+    bool load_ota_file(const QString &path);
+    // A start response has sliced the loaded image: data frames can be cut
+    // and the progress computed.
+    bool is_transfer_ready() const;
+    void notify(const QString &text);
 
     Ui::MainWindow *ui;
     QSerialPort *serial_port;

@@ -1,8 +1,9 @@
-// The receive path: every chunk from the port is shown in red and collected
-// in usart_ba.
+// The receive path: every chunk from the port is shown in red, collected in
+// usart_ba, and frames cut out of it go to the OTA client.
 #include "mainwindow.h"
 
 #include "byte_text.h"
+#include "frame_extractor.h"
 
 void MainWindow::read_data()
 {
@@ -11,6 +12,16 @@ void MainWindow::read_data()
     if (chunk.isEmpty())
         return;
     append_coloured_line(byte_text::received_colour, QStringLiteral("收: "), chunk);
-    if (usart_ba.size() > 4096)
-        usart_ba.remove(0, 2048);
+    frame_extractor::trim(usart_ba);
+    // The buffer is settled before the frame goes on: its handler may open a
+    // box whose event loop runs read_data again.
+    const frame_extractor::search_result found = frame_extractor::take_frame(usart_ba);
+    if (!found.frame.isEmpty())
+        handle_ota_frame(found.frame);
+    frame_extractor::log_remaining(usart_ba, found);
+    // The port does not announce bytes that arrive while this slot runs (a
+    // box's event loop, for one); without another call they would wait for
+    // the next byte from the device, which may never come.
+    if (serial_port->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &MainWindow::read_data, Qt::QueuedConnection);
 }

@@ -28,6 +28,8 @@ void MainWindow::on_pushbutton_send_clicked()
 void MainWindow::send_data(const QByteArray &data)
 {
     serial_port->write(data);
+    // Hand the bytes to the driver now, not after the echo has been laid out.
+    serial_port->flush();
     append_coloured_line(byte_text::sent_colour, QStringLiteral("发: "), data);
 }
 

@@ -1,0 +1,154 @@
+// The OTA frame codec: frames byte for byte, the checks on received frames
+// in their order, and the byte-array conversions.
+#include "ota_frame.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// A frame as the device would build it, with a correct checksum.
+QByteArray device_frame(quint8 type, quint8 command, const QByteArray &data)
+{
+    QByteArray frame = ota_frame::build_frame(command, data);
+    frame[2] = char(type);
+    frame[frame.size() - 3] = char(ota_frame::ba_sum(frame.left(frame.size() - 3)));
+    return frame;
+}
+
+} // namespace
+
+class tst_ota_frame : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void frames_match_the_worked_examples();
+    void data_frame_carries_offset_and_slice();
+    void checks_run_in_their_order_data();
+    void checks_run_in_their_order();
+    void status_byte_needs_a_data_byte();
+    void conversions();
+};
+
+void tst_ota_frame::frames_match_the_worked_examples()
+{
+    QCOMPARE(ota_frame::build_end_frame(), hex("515A0303000101B35443"));
+    QCOMPARE(ota_frame::build_start_frame(1000), hex("515A03010004000003E89E5443"));
+    QCOMPARE(ota_frame::build_start_frame(0), hex("515A03010004000000 00B35443"));
+    QCOMPARE(ota_frame::build_frame(ota_frame::command_start, hex("00000100")),
+             hex("515A0301000400000100B45443"));
+    QCOMPARE(ota_frame::build_frame(ota_frame::command_data, hex("01")),
+             hex("515A0302000101B25443"));
+    QCOMPARE(ota_frame::build_frame(ota_frame::command_data, hex("00")),
+             hex("515A0302000100B15443"));
+    // The size goes most significant byte first, all 32 bits of it.
+    QCOMPARE(ota_frame::build_start_frame(0xA1B2C3D4).mid(6, 4), hex("A1B2C3D4"));
+}
+
+void tst_ota_frame::data_frame_carries_offset_and_slice()
+{
+    const QByteArray image = hex("AABBCCDD");
+    QCOMPARE(ota_frame::build_data_frame(0, image.constData(), 4),
+             hex("515A030200080000 0000AABBCCDDC65443"));
+
+    // Largest slice: the length field is 0xFFFF, the checksum wraps.
+    const QByteArray slice(int(ota_frame::max_slice_size), char(0xFF));
+    const QByteArray frame =
+        ota_frame::build_data_frame(0x01020304, slice.constData(), ota_frame::max_slice_size);
+    QCOMPARE(frame.size(), 0xFFFF + 9);
+    QCOMPARE(frame.mid(4, 6), hex("FFFF01020304"));
+    QCOMPARE(quint8(frame.at(frame.size() - 3)),
+             quint8(ota_frame::ba_sum(frame.left(frame.size() - 3)) & 0xFF));
+    QCOMPARE(ota_frame::check_received(frame), ota_frame::check_result::accepted);
+
+    // An empty slice still carries its offset.
+    QCOMPARE(ota_frame::build_data_frame(0, nullptr, 0).mid(4, 6), hex("000400000000"));
+}
+
+void tst_ota_frame::checks_run_in_their_order_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("result");
+    using r = ota_frame::check_result;
+
+    const QByteArray ack = hex("515A0302000101B25443");
+    QByteArray wrong_head = ack;
+    wrong_head[1] = 'X';
+    QByteArray wrong_tail = ack;
+    wrong_tail[9] = 'D';
+    QByteArray wrong_sum = ack;
+    wrong_sum[7] = char(0xB0);
+    // Bad type and a bad checksum: the checksum decides first.
+    QByteArray wrong_sum_and_type = wrong_sum;
+    wrong_sum_and_type[2] = 0x04;
+    // Bad head and a bad checksum: the head decides first.
+    QByteArray wrong_head_and_sum = wrong_sum;
+    wrong_head_and_sum[0] = 'q';
+
+    QTest::newRow("acknowledgement") << ack << int(r::accepted);
+    QTest::newRow("start response") << hex("515A0301000400000100B45443") << int(r::accepted);
+    QTest::newRow("end response") << hex("515A0303000101B35443") << int(r::accepted);
+    QTest::newRow("head") << wrong_head << int(r::bad_head_or_tail);
+    QTest::newRow("tail") << wrong_tail << int(r::bad_head_or_tail);
+    QTest::newRow("head before checksum") << wrong_head_and_sum << int(r::bad_head_or_tail);
+    QTest::newRow("checksum") << wrong_sum << int(r::bad_checksum);
+    QTest::newRow("checksum before type") << wrong_sum_and_type << int(r::bad_checksum);
+    QTest::newRow("type 0x04") << device_frame(0x04, 0x02, hex("01")) << int(r::bad_type);
+    QTest::newRow("type before command") << device_frame(0x04, 0x05, hex("01")) << int(r::bad_type);
+    QTest::newRow("command 0x05") << device_frame(0x03, 0x05, hex("01")) << int(r::bad_command);
+    QTest::newRow("command 0x00") << device_frame(0x03, 0x00, hex("01")) << int(r::bad_command);
+    QTest::newRow("empty") << QByteArray() << int(r::bad_head_or_tail);
+    QTest::newRow("head and tail only") << QByteArray("QZTC") << int(r::bad_head_or_tail);
+    QTest::newRow("eight bytes") << hex("515A030200005443") << int(r::bad_head_or_tail);
+    QTest::newRow("no data bytes") << hex("515A030200 00B05443") << int(r::accepted);
+}
+
+void tst_ota_frame::checks_run_in_their_order()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, result);
+    QCOMPARE(int(ota_frame::check_received(frame)), result);
+}
+
+void tst_ota_frame::status_byte_needs_a_data_byte()
+{
+    quint8 status = 0xEE;
+    QVERIFY(!ota_frame::status_byte(hex("515A03020000B05443"), &status));
+    QCOMPARE(status, quint8(0xEE));
+    QVERIFY(ota_frame::status_byte(hex("515A030200020007B95443"), &status));
+    QCOMPARE(status, quint8(0x00));
+}
+
+void tst_ota_frame::conversions()
+{
+    bool ok = false;
+    QCOMPARE(ota_frame::ba_to_u32(hex("01020304"), &ok), 0x01020304u);
+    QVERIFY(ok);
+    QCOMPARE(ota_frame::ba_to_u32(hex("80000001"), &ok), 2147483649u);
+    QVERIFY(ok);
+    QCOMPARE(ota_frame::ba_to_u32(hex("FFFFFFFF")), 0xFFFFFFFFu);
+    QCOMPARE(ota_frame::ba_to_u32(hex("010203"), &ok), 0u);
+    QVERIFY(!ok);
+    QCOMPARE(ota_frame::ba_to_u32(hex("0102030405"), &ok), 0u);
+    QVERIFY(!ok);
+    QCOMPARE(ota_frame::ba_to_u32(QByteArray(), &ok), 0u);
+    QVERIFY(!ok);
+
+    QCOMPARE(ota_frame::ba_to_u16(hex("FFFE")), quint16(65534));
+    QCOMPARE(ota_frame::ba_to_u16(hex("0104")), quint16(260));
+    QCOMPARE(ota_frame::ba_to_u16(hex("FF")), quint16(0));
+    QCOMPARE(ota_frame::ba_to_u16(hex("010203")), quint16(0));
+
+    QCOMPARE(ota_frame::ba_sum(QByteArray()), 0u);
+    // Bytes count as unsigned values.
+    QCOMPARE(ota_frame::ba_sum(hex("FFFFFF")), 765u);
+    QCOMPARE(ota_frame::ba_sum(hex("515A0303000101")) & 0xFF, 0xB3u);
+}
+
+QTEST_APPLESS_MAIN(tst_ota_frame)
+#include "tst_ota_frame.moc"

@@ -1,0 +1,31 @@
+// ota_device_sim: a stand-in for the target device of an OTA upgrade.
+#include "device_options.h"
+#include "ota_device.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments();
+    arguments.removeFirst();
+
+    device_options options;
+    bool help = false;
+    QString error;
+    if (!parse_device_options(arguments, &options, &help, &error)) {
+        QTextStream(stderr) << "ota_device_sim: " << error << "\n\n" << device_usage();
+        return ota_device::usage_error;
+    }
+    if (help) {
+        QTextStream(stdout) << device_usage();
+        return 0;
+    }
+
+    ota_device device(options);
+    if (!device.open())
+        return ota_device::usage_error;
+    QObject::connect(&device, &ota_device::finished, &app, &QCoreApplication::exit);
+    return app.exec();
+}
