@@ -34,7 +34,10 @@ struct terminal_line
 terminal_line last_line(MainWindow &window)
 {
     const QTextBlock block = child<QTextBrowser>(&window, "text_browser")->document()->lastBlock();
-    return {block.text(), block.begin().fragment().charFormat().foreground().color().name()};
+    const QTextBlock::iterator first = block.begin();
+    if (first.atEnd())
+        return {block.text(), QString()};
+    return {block.text(), first.fragment().charFormat().foreground().color().name()};
 }
 
 QString status_text(MainWindow &window)
