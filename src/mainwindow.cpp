@@ -13,7 +13,7 @@ MainWindow::MainWindow(QWidget *parent)
       setting_window(nullptr), package_window(nullptr), tick_timer(nullptr), ota_click_state(0),
       timer_count(0), ota_click_time(0), is_file_loaded(false), ota_file_size(0), frame_size(0),
       total_frame_num(0), sent_frame_num(0), send_offset(0), is_last_frame(false),
-      is_ota_running(false), is_hex_send(false), is_rn_send(false)
+      is_ota_running(false), is_hex_send(false), is_rn_send(false), view_timer(nullptr)
 {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Vantrel工具集-v1.1.1"));
@@ -45,6 +45,11 @@ MainWindow::MainWindow(QWidget *parent)
             [this](QSerialPort::SerialPortError error) { handle_port_error(error); });
 
     tick_timer->start(1);
+
+    view_timer = new QTimer(this);
+    view_timer->setSingleShot(true);
+    view_timer->setInterval(view_refresh_ms);
+    connect(view_timer, &QTimer::timeout, this, &MainWindow::show_pending_lines);
 }
 
 MainWindow::~MainWindow()

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QSerialPort>
+#include <QStringList>
 
 class QLabel;
 class QTimer;
@@ -48,6 +49,7 @@ private:
     void set_connected_actions(bool connected);
     void handle_port_error(QSerialPort::SerialPortError error);
     void append_coloured_line(const char *colour, const QString &prefix, const QByteArray &bytes);
+    void show_pending_lines();
 
     // OTA upgrade
     void choose_ota_file();
@@ -89,6 +91,13 @@ private:
     bool is_hex_send;
     bool is_rn_send;
     QByteArray usart_ba;
+
+    // How long a terminal line may wait before the view shows it.
+    static constexpr int view_refresh_ms = 20;
+    // Terminal paragraphs not yet in the view, oldest first, and the timer
+    // that puts them there.
+    QStringList pending_lines;
+    QTimer *view_timer;
 };
 
 #endif // MAINWINDOW_H

@@ -5,7 +5,9 @@
 #include "byte_text.h"
 
 #include <QLabel>
+#include <QTextBrowser>
 #include <QTextCursor>
+#include <QTimer>
 
 void MainWindow::on_pushbutton_send_clicked()
 {
@@ -36,12 +38,32 @@ void MainWindow::send_data(const QByteArray &data)
 void MainWindow::append_coloured_line(const char *colour, const QString &prefix,
                                       const QByteArray &bytes)
 {
-    ui->text_browser->setTextColor(Qt::black);
-    ui->text_browser->append(
+    // Laying out a paragraph costs far more than receiving or sending it, so
+    // the view takes the paragraphs in batches a few times per frame
+    // interval, in their order and exactly as they are, while the serial
+    // traffic goes on without waiting for the layout.
+    pending_lines.append(
         byte_text::coloured_paragraph(colour, byte_text::byte_line(prefix, bytes)));
-    QTextCursor cursor = ui->text_browser->textCursor();
+    if (!view_timer->isActive())
+        view_timer->start();
+}
+
+void MainWindow::show_pending_lines()
+{
+    if (pending_lines.isEmpty())
+        return;
+    QTextBrowser *view = ui->text_browser;
+    QTextCursor batch(view->document());
+    batch.beginEditBlock();
+    for (const QString &paragraph : qAsConst(pending_lines)) {
+        view->setTextColor(Qt::black);
+        view->append(paragraph);
+    }
+    batch.endEditBlock();
+    pending_lines.clear();
+    QTextCursor cursor = view->textCursor();
     cursor.movePosition(QTextCursor::End);
-    ui->text_browser->setTextCursor(cursor);
+    view->setTextCursor(cursor);
 }
 
 void MainWindow::on_checkbox_is_hex_clicked(bool checked)
@@ -69,5 +91,6 @@ void MainWindow::on_checkbox_is_rn_clicked(bool checked)
 void MainWindow::clear_fun()
 {
     usart_ba.clear();
+    pending_lines.clear();
     ui->text_browser->clear();
 }

@@ -72,6 +72,8 @@ private slots:
     void check_boxes_switch_the_send_mode();
     void received_bytes_show_as_red_line();
     void clear_empties_the_view();
+    void view_keeps_every_line_in_order();
+    void clear_drops_lines_not_yet_shown();
     void lost_port_is_closed_once();
 
 private:
@@ -293,8 +295,8 @@ void tst_serial_line::send_writes_exact_bytes()
     QCOMPARE(pty->read_master(bytes.size()), bytes);
     QCOMPARE(pty->read_master(1, 50), QByteArray());
 
+    QTRY_COMPARE(last_line(*window).text.trimmed(), echo.trimmed());
     const terminal_line line = last_line(*window);
-    QCOMPARE(line.text.trimmed(), echo.trimmed());
     QVERIFY(line.text.startsWith(echo));
     QCOMPARE(line.colour, QStringLiteral("#0000ff"));
     // The send line keeps its text.
@@ -323,8 +325,8 @@ void tst_serial_line::empty_text_sends_nothing_but_echoes_the_prefix()
     connect_to_pty();
     type_and_send(QString());
     QCOMPARE(pty->read_master(1, 100), QByteArray());
+    QTRY_COMPARE(last_line(*window).text.trimmed(), QStringLiteral("发:"));
     const terminal_line line = last_line(*window);
-    QCOMPARE(line.text.trimmed(), QStringLiteral("发:"));
     QCOMPARE(line.colour, QStringLiteral("#0000ff"));
 }
 
@@ -333,7 +335,7 @@ void tst_serial_line::send_without_open_port_still_echoes()
     dialog_recorder dialogs;
     type_and_send(QStringLiteral("hi"));
     QVERIFY(dialogs.boxes.isEmpty());
-    QCOMPARE(last_line(*window).text.trimmed(), QStringLiteral("发: 68 69"));
+    QTRY_COMPARE(last_line(*window).text.trimmed(), QStringLiteral("发: 68 69"));
     QVERIFY(status_text(*window).isEmpty());
 }
 
@@ -396,6 +398,49 @@ void tst_serial_line::clear_empties_the_view()
     QVERIFY(view->toPlainText().isEmpty());
     QCOMPARE(child<QLineEdit>(window, "lineedit_send")->text(), QStringLiteral("kept"));
     QVERIFY(child<QAction>(window, "action_serial_disconneect")->isEnabled());
+}
+
+void tst_serial_line::view_keeps_every_line_in_order()
+{
+    connect_to_pty();
+    child<QCheckBox>(window, "checkbox_is_hex")->click();
+    QStringList expected;
+    QStringList colours;
+    for (int i = 0; i < 40; ++i) {
+        const QString hex = QString::asprintf("%02X %02X", i, 255 - i);
+        type_and_send(hex);
+        expected << QStringLiteral("发: ") + hex;
+        colours << QStringLiteral("#0000ff");
+        if (i % 3 == 0) {
+            QVERIFY(pty->write_master(QByteArray(1, char(i))));
+            // Each received chunk is a paragraph of its own, in arrival order;
+            // the sends in between reach the view together.
+            const QString received = QStringLiteral("收: ") + QString::asprintf("%02X ", i);
+            QTRY_VERIFY(child<QTextBrowser>(window, "text_browser")
+                            ->toPlainText()
+                            .trimmed()
+                            .endsWith(received.trimmed()));
+            expected << received.trimmed();
+            colours << QStringLiteral("#ff0000");
+        }
+    }
+    auto *document = child<QTextBrowser>(window, "text_browser")->document();
+    QTRY_COMPARE(document->blockCount(), expected.size());
+    QTextBlock block = document->firstBlock();
+    for (int i = 0; i < expected.size(); ++i, block = block.next()) {
+        QCOMPARE(block.text().trimmed(), expected[i]);
+        QCOMPARE(block.begin().fragment().charFormat().foreground().color().name(), colours[i]);
+    }
+}
+
+void tst_serial_line::clear_drops_lines_not_yet_shown()
+{
+    connect_to_pty();
+    type_and_send(QStringLiteral("abc"));
+    child<QAction>(window, "action_clear")->trigger();
+    QCOMPARE(pty->read_master(3), QByteArray("abc"));
+    QTest::qWait(100);
+    QVERIFY(child<QTextBrowser>(window, "text_browser")->toPlainText().isEmpty());
 }
 
 void tst_serial_line::lost_port_is_closed_once()
