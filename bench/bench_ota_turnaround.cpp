@@ -10,8 +10,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextDocument>
 #include <QTextStream>
 
 #include <algorithm>
@@ -142,6 +145,17 @@ void run(quint32 frame_size, const QString &image_path)
         out << "too few frames\n";
         return;
     }
+    // Every frame and every answer ends up as a paragraph of the view:
+    // start, data frames and end each way.
+    QElapsedTimer catch_up;
+    catch_up.start();
+    const int data_frames = int(turnaround_us.size()) + 1;
+    const int paragraphs = 2 * (data_frames + 2);
+    QTextDocument *document = driver.text_browser()->document();
+    while ((document->blockCount() < paragraphs ||
+            driver.status_label()->text() != QStringLiteral("OTA成功")) &&
+           catch_up.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 
     const size_t tenth = std::max<size_t>(1, turnaround_us.size() / 10);
     const std::vector<double> first(turnaround_us.begin(), turnaround_us.begin() + tenth);
@@ -150,9 +164,14 @@ void run(quint32 frame_size, const QString &image_path)
     auto efficiency = [&](double turnaround) {
         return 100.0 * wire_s / (wire_s + turnaround / 1e6);
     };
-    out << QStringLiteral("frame size %1: %2 turnarounds\n")
+    out << QStringLiteral("frame size %1: %2 turnarounds; view shows %3 of %4 paragraphs "
+                          "%5 ms after the last answer; status %6\n")
                .arg(frame_size)
-               .arg(turnaround_us.size());
+               .arg(turnaround_us.size())
+               .arg(document->blockCount())
+               .arg(paragraphs)
+               .arg(catch_up.elapsed())
+               .arg(driver.status_label()->text());
     out << QStringLiteral("  first 10%: median %1 us, p99 %2 us\n")
                .arg(percentile(first, 0.5), 0, 'f', 1)
                .arg(percentile(first, 0.99), 0, 'f', 1);
