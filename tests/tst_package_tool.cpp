@@ -109,6 +109,8 @@ QStringList tool_arguments(const header_choice &choice, const QString &boot, con
 
 } // namespace
 
+Q_DECLARE_METATYPE(header_choice)
+
 class tst_package_tool : public QObject
 {
     Q_OBJECT
@@ -196,7 +198,6 @@ void tst_package_tool::same_bytes_as_the_window()
     QCOMPARE(run_tool({QStringLiteral("verify"), path("tool.bin")}).exit_code, 0);
 }
 
-Q_DECLARE_METATYPE(header_choice)
 
 void tst_package_tool::inspect_prints_the_header()
 {
