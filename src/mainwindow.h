@@ -50,6 +50,7 @@ private:
     void handle_port_error(QSerialPort::SerialPortError error);
     void append_coloured_line(const char *colour, const QString &prefix, const QByteArray &bytes);
     void show_pending_lines();
+    void take_buffered_frame();
 
     // OTA upgrade
     void choose_ota_file();

@@ -13,15 +13,25 @@ void MainWindow::read_data()
         return;
     append_coloured_line(byte_text::received_colour, QStringLiteral("收: "), chunk);
     frame_extractor::trim(usart_ba);
+    take_buffered_frame();
+    // The port does not announce bytes that arrive while this slot runs (a
+    // box's event loop, for one); without another call they would wait for
+    // the next byte from the device, which may never come.
+    if (serial_port->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &MainWindow::read_data, Qt::QueuedConnection);
+}
+
+void MainWindow::take_buffered_frame()
+{
     // The buffer is settled before the frame goes on: its handler may open a
     // box whose event loop runs read_data again.
     const frame_extractor::search_result found = frame_extractor::take_frame(usart_ba);
     if (!found.frame.isEmpty())
         handle_ota_frame(found.frame);
     frame_extractor::log_remaining(usart_ba, found);
-    // The port does not announce bytes that arrive while this slot runs (a
-    // box's event loop, for one); without another call they would wait for
-    // the next byte from the device, which may never come.
-    if (serial_port->bytesAvailable() > 0)
-        QMetaObject::invokeMethod(this, &MainWindow::read_data, Qt::QueuedConnection);
+    // A second frame that came with the same read would otherwise wait for
+    // the device's next byte, which never comes while it waits for our
+    // answer. Every search consumes at least one marker, so this ends.
+    if (usart_ba.contains("QZ") && usart_ba.contains("TC"))
+        QMetaObject::invokeMethod(this, &MainWindow::take_buffered_frame, Qt::QueuedConnection);
 }

@@ -56,6 +56,7 @@ private slots:
     void window_shows_chunk_and_hands_frame_on();
     void clear_drops_half_frame();
     void bytes_arriving_during_box_are_read_after_it();
+    void frames_sharing_a_read_are_all_handed_on();
 };
 
 void tst_ota_receive::initTestCase()
@@ -278,6 +279,28 @@ void tst_ota_receive::bytes_arriving_during_box_are_read_after_it()
     QCOMPARE(recorder.boxes.at(0).text, incomplete_text);
     QCOMPARE(recorder.boxes.at(1).text, refused_text);
     QCOMPARE(most_open, 1);
+}
+
+void tst_ota_receive::frames_sharing_a_read_are_all_handed_on()
+{
+    pty_pair line;
+    dialog_recorder recorder;
+    MainWindow window;
+    main_window_driver driver(&window);
+    QVERIFY(driver.connect_to(line.slave_path()));
+
+    // A device that sends another frame just before its answer: both arrive
+    // in one read, and the answer must not wait for a byte that never comes.
+    QVERIFY(line.write_master(refusal + end_response + QByteArray("QZ")));
+    QVERIFY(wait_for([&] { return recorder.boxes.size() == 2; }));
+    QCOMPARE(recorder.boxes.at(0).text, refused_text);
+    QCOMPARE(recorder.boxes.at(1).text, incomplete_text);
+    // A head without its tail stays for the next read.
+    wait_for([] { return false; }, 50);
+    QCOMPARE(recorder.boxes.size(), 2);
+    QVERIFY(line.write_master(refusal.mid(2)));
+    QVERIFY(wait_for([&] { return recorder.boxes.size() == 3; }));
+    QCOMPARE(recorder.boxes.at(2).text, refused_text);
 }
 
 QTEST_MAIN(tst_ota_receive)
