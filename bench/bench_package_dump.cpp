@@ -33,6 +33,9 @@ QString write_image(const QTemporaryDir &dir, int size)
 int main(int argc, char *argv[])
 {
     Q_INIT_RESOURCE(images);
+    // Runs without a display, like the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir dir;
     dialog_recorder dialogs;
