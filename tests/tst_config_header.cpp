@@ -3,6 +3,7 @@
 #include "check_length.h"
 #include "config_header_t.h"
 #include "dialog_recorder.h"
+#include "message_box_answerer.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -233,35 +234,15 @@ void tst_config_header::rejected_text_with_a_real_message_box()
     QLineEdit *field = child<QLineEdit>(form, "lineedit_check_len");
     field->setFocus();
 
-    QString title;
-    QString text;
     QString field_while_open = QStringLiteral("never seen");
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        title = box->windowTitle();
-        text = box->text();
-        field_while_open = field->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, [] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            modal->close();
-    });
-    poll.start();
-    watchdog.start(5000);
+    message_box_answerer answerer([&](QMessageBox *) { field_while_open = field->text(); });
 
     field->clear();
     QTest::keyClicks(field, "0xx");
     QTest::keyClick(field, Qt::Key_Return);
-    poll.stop();
-    QCOMPARE(title, QStringLiteral("输入错误"));
-    QCOMPARE(text, QStringLiteral("请重新输入"));
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes[0].title, QStringLiteral("输入错误"));
+    QCOMPARE(answerer.boxes[0].text, QStringLiteral("请重新输入"));
     QCOMPARE(field_while_open, QString());
     // The box took the focus, which finishes the editing once more; the
     // field must still be empty afterwards, not a normalised 0x0000.

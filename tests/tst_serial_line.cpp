@@ -2,6 +2,7 @@
 // tool opens, writes and shows, byte for byte.
 #include "dialog_recorder.h"
 #include "mainwindow.h"
+#include "message_box_answerer.h"
 #include "pty_pair.h"
 #include "serial_setting.h"
 #include "window_lookup.h"
@@ -162,30 +163,13 @@ void tst_serial_line::connect_failure_shows_the_port_error()
 void tst_serial_line::connect_failure_through_the_real_message_box()
 {
     apply_serial_choice(find_top_level<serial_setting>(), QStringLiteral("/dev/ttyDOES_NOT_EXIST"));
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        box->button(QMessageBox::Ok)->click();
-    });
-    poll.start(10);
-    QTimer::singleShot(5000, [] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            modal->close();
-    });
+    message_box_answerer answerer;
     child<QAction>(window, "action_serial_conneect")->trigger();
-    poll.stop();
 
-    QCOMPARE(title, QStringLiteral("错误"));
-    QCOMPARE(icon, QMessageBox::Critical);
-    QVERIFY(!text.isEmpty());
+    QCOMPARE(answerer.boxes.size(), 1);
+    QCOMPARE(answerer.boxes[0].title, QStringLiteral("错误"));
+    QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
+    QVERIFY(!answerer.boxes[0].text.isEmpty());
     QCOMPARE(status_text(*window), QStringLiteral("连接失败"));
 }
 
