@@ -45,14 +45,9 @@ QByteArray read_frame(int fd, QByteArray &pending, const QElapsedTimer &clock,
     if (seen && first_byte_ns)
         *first_byte_ns = clock.nsecsElapsed();
     for (;;) {
-        if (pending.size() >= 6) {
-            const int total = ota_frame::ba_to_u16(pending.mid(4, 2)) + ota_frame::overhead;
-            if (pending.size() >= total) {
-                const QByteArray frame = pending.left(total);
-                pending.remove(0, total);
-                return frame;
-            }
-        }
+        const QByteArray frame = ota_frame::take_frame_by_length(pending);
+        if (!frame.isEmpty())
+            return frame;
         pollfd descriptor{fd, POLLIN, 0};
         if (poll(&descriptor, 1, 5000) <= 0)
             return QByteArray();

@@ -129,4 +129,16 @@ bool status_byte(const QByteArray &frame, quint8 *status)
     return true;
 }
 
+QByteArray take_frame_by_length(QByteArray &stream)
+{
+    if (stream.size() < data_offset)
+        return QByteArray();
+    const int total = ba_to_u16(stream.mid(4, 2)) + overhead;
+    if (stream.size() < total)
+        return QByteArray();
+    const QByteArray frame = stream.left(total);
+    stream.remove(0, total);
+    return frame;
+}
+
 } // namespace ota_frame

@@ -60,6 +60,12 @@ inline int data_length(const QByteArray &frame)
 {
     return frame.size() - overhead;
 }
+// Takes the frame at the start of `stream` off it when its length field says
+// the whole frame is there; otherwise leaves `stream` as it is and returns
+// an empty array. For readers of the tool's own output, which starts each
+// frame with its head.
+QByteArray take_frame_by_length(QByteArray &stream);
+
 // Data byte 0 of an acknowledgement or end response; false when the frame
 // carries no data byte at all.
 bool status_byte(const QByteArray &frame, quint8 *status);

@@ -27,6 +27,7 @@ class tst_ota_frame : public QObject
     Q_OBJECT
 
 private slots:
+    void frames_are_taken_by_their_length();
     void frames_match_the_worked_examples();
     void data_frame_carries_offset_and_slice();
     void checks_run_in_their_order_data();
@@ -148,6 +149,20 @@ void tst_ota_frame::conversions()
     // Bytes count as unsigned values.
     QCOMPARE(ota_frame::ba_sum(hex("FFFFFF")), 765u);
     QCOMPARE(ota_frame::ba_sum(hex("515A0303000101")) & 0xFF, 0xB3u);
+}
+
+void tst_ota_frame::frames_are_taken_by_their_length()
+{
+    // Image bytes holding both markers do not cut the frame short.
+    const QByteArray data_frame = ota_frame::build_data_frame(0, "TCQZ", 4);
+    const QByteArray end_frame = ota_frame::build_end_frame();
+    QByteArray stream = data_frame + end_frame.left(5);
+    QCOMPARE(ota_frame::take_frame_by_length(stream), data_frame);
+    QCOMPARE(ota_frame::take_frame_by_length(stream), QByteArray());
+    QCOMPARE(stream, end_frame.left(5));
+    stream += end_frame.mid(5);
+    QCOMPARE(ota_frame::take_frame_by_length(stream), end_frame);
+    QVERIFY(stream.isEmpty());
 }
 
 QTEST_APPLESS_MAIN(tst_ota_frame)

@@ -144,14 +144,9 @@ void tst_ota_procedure::choose(const QString &path)
 QByteArray tst_ota_procedure::next_frame(int timeout_ms)
 {
     for (;;) {
-        if (pending.size() >= 6) {
-            const int total = ota_frame::ba_to_u16(pending.mid(4, 2)) + ota_frame::overhead;
-            if (pending.size() >= total) {
-                const QByteArray frame = pending.left(total);
-                pending.remove(0, total);
-                return frame;
-            }
-        }
+        const QByteArray frame = ota_frame::take_frame_by_length(pending);
+        if (!frame.isEmpty())
+            return frame;
         const QByteArray more = line->read_master(1, timeout_ms);
         if (more.isEmpty())
             return QByteArray();

@@ -105,14 +105,9 @@ void ota_device::take_frames()
             log_line(QStringLiteral("skipped %1 bytes before a head").arg(start));
             received.remove(0, start);
         }
-        if (received.size() < ota_frame::data_offset)
+        const QByteArray frame = ota_frame::take_frame_by_length(received);
+        if (frame.isEmpty())
             return;
-        const int length = ota_frame::ba_to_u16(received.mid(4, 2));
-        const int total = length + ota_frame::overhead;
-        if (received.size() < total)
-            return;
-        const QByteArray frame = received.left(total);
-        received.remove(0, total);
         handle_frame(frame);
     }
 }
