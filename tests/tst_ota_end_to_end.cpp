@@ -2,7 +2,7 @@
 // cable, the simulated device as a separate process on the other.
 #include "dialog_recorder.h"
 #include "event_wait.h"
-#include "main_window_driver.h"
+#include "window_driver.h"
 #include "mainwindow.h"
 #include "pty_link.h"
 

@@ -2,14 +2,14 @@
 // device on the other end of a pseudo-terminal, frame by frame.
 #include "dialog_recorder.h"
 #include "event_wait.h"
-#include "main_window_driver.h"
+#include "modal_answerer.h"
+#include "window_driver.h"
 #include "mainwindow.h"
 #include "ota_frame.h"
 #include "pty_pair.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -486,40 +486,14 @@ void tst_ota_procedure::real_file_dialog_and_box()
         ~restore_dir() { QDir::setCurrent(path); }
     } restore{previous_dir};
     const QString path = write_file(QStringLiteral("real.bin"), patterned(20));
-    QString dialog_title;
-    QString box_title;
-    QString box_text;
-    int step = 0;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            dialog_title = dialog->windowTitle();
-            if (step == 0) {
-                dialog->reject();
-            } else {
-                dialog->selectFile(path);
-                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-            }
-            ++step;
-        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            box_title = box->windowTitle();
-            box_text = box->text();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    poll.start(10);
-    // A watchdog: a modal left open fails the test instead of hanging it.
-    QTimer::singleShot(60000, &poll, [] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            modal->close();
-    });
+    modal_answerer answerer;
+    answerer.file_answers << QString() << path;
 
     driver->single_press();
-    QVERIFY(wait_for([&] { return !box_text.isEmpty(); }, 30000));
-    QCOMPARE(dialog_title, QStringLiteral("Open File"));
-    QCOMPARE(box_title, error_title);
-    QCOMPARE(box_text, choose_a_file);
+    QVERIFY(wait_for([&] { return !answerer.boxes.isEmpty(); }, 30000));
+    QCOMPARE(answerer.file_dialogs, QStringList{QStringLiteral("Open File")});
+    QCOMPARE(answerer.boxes[0].title, error_title);
+    QCOMPARE(answerer.boxes[0].text, choose_a_file);
 
     driver->single_press();
     QVERIFY(wait_for([&] { return driver->status_label()->text().startsWith("选择"); }, 30000));
