@@ -6,10 +6,10 @@
 #include "config_header_t.h"
 #include "dialog_recorder.h"
 #include "event_wait.h"
-#include "main_window_driver.h"
 #include "mainwindow.h"
 #include "make_package_t.h"
 #include "pty_link.h"
+#include "window_driver.h"
 
 #include <QAction>
 #include <QApplication>
