@@ -11,6 +11,7 @@ struct board
     QProcess device;
     QByteArray from_device;
     int answers = 0;
+    ~board() { device.kill(), device.waitForFinished(); }
 };
 
 class tst_ota_tool : public QObject
@@ -45,12 +46,10 @@ private slots:
         QFETCH(QStringList, results);
         QTemporaryDir dir;
         const QByteArray image = QByteArray::fromHex("515a03544300ff").repeated(429); // 12 slices
-        QFile image_file(dir.filePath("image.bin"));
-        QVERIFY(image_file.open(QIODevice::WriteOnly) && image_file.write(image) &&
-                image_file.flush());
-
+        QFile file(dir.filePath("image.bin"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) && file.flush());
         std::vector<std::unique_ptr<board>> boards;
-        QStringList ports, arguments{"flash", image_file.fileName(), "--timeout", "1"};
+        QStringList ports, arguments{"flash", file.fileName(), "--timeout", "1"};
         for (const QStringList &options : devices) {
             boards.push_back(options == QStringList{"none"} ? nullptr : std::make_unique<board>());
             board *b = boards.back().get();
