@@ -160,12 +160,20 @@ void port_upgrade::handle_port_error(QSerialPort::SerialPortError error)
 {
     // Open and setting failures are reported where they happen; a pty
     // refuses the modem lines, which we never use.
+    QString what;
     switch (error) {
     case QSerialPort::ReadError:
+        what = QStringLiteral("read failed");
+        break;
     case QSerialPort::WriteError:
+        what = QStringLiteral("write failed");
+        break;
     case QSerialPort::ResourceError:
     case QSerialPort::DeviceNotFoundError:
+        what = QStringLiteral("device gone");
+        break;
     case QSerialPort::PermissionError:
+        what = QStringLiteral("access lost");
         break;
     default:
         return;
@@ -173,7 +181,7 @@ void port_upgrade::handle_port_error(QSerialPort::SerialPortError error)
     if (is_finished() || !port.isOpen())
         return;
     session.stop();
-    finish(outcome::port_error, QStringLiteral("port lost: %1").arg(port.errorString()));
+    finish(outcome::port_error, QStringLiteral("port lost (%1): %2").arg(what, port.errorString()));
 }
 
 void port_upgrade::handle_timeout()
