@@ -82,7 +82,10 @@ struct cable
     pty_pair tool_side;
     pty_pair device_side;
     double answer_us = -1;
+    double request_us = -1;
     std::vector<double> turnaround_us;
+    // From the last byte of a request reaching the device to its answer.
+    std::vector<double> device_us;
 };
 
 // Copies until told to stop. An answer is whatever the device sends; the
@@ -113,9 +116,12 @@ void relay(std::vector<std::unique_ptr<cable>> &cables, std::atomic<bool> &stop)
                 c.turnaround_us.push_back(at - c.answer_us);
                 c.answer_us = -1;
             }
+            if (!from_tool && c.request_us >= 0) {
+                c.device_us.push_back(at - c.request_us);
+                c.request_us = -1;
+            }
             write_all(from_tool ? c.device_side.master() : c.tool_side.master(), buffer, got);
-            if (!from_tool)
-                c.answer_us = now_us();
+            (from_tool ? c.request_us : c.answer_us) = now_us();
         }
         // A master whose slave is not (or no longer) open reports a hang-up
         // on every poll; do not spin on it.
@@ -131,6 +137,7 @@ struct run_result
     double cpu_s = 0;
     std::vector<double> board_seconds;
     std::vector<double> turnaround_us;
+    std::vector<double> device_us;
 };
 
 // Wire time of a whole upgrade on an 8N1 line: start request and response,
@@ -226,6 +233,8 @@ run_result run(int boards, int pace_baud, const QString &image_path, const QDir 
         }
         result.turnaround_us.insert(result.turnaround_us.end(), cables[i]->turnaround_us.begin(),
                                     cables[i]->turnaround_us.end());
+        result.device_us.insert(result.device_us.end(), cables[i]->device_us.begin(),
+                                cables[i]->device_us.end());
     }
     result.ok = int(result.board_seconds.size()) == boards;
     return result;
@@ -288,7 +297,11 @@ int main(int argc, char *argv[])
             << " % of one core per board (goal < 2 %)\n"
             << "  answer to next frame median "
             << QString::number(median(result.turnaround_us), 'f', 0) << " us over "
-            << result.turnaround_us.size() << " answers\n";
+            << result.turnaround_us.size() << " answers\n"
+            << "  the simulated device answers a slice after a median "
+            << QString::number(median(result.device_us) / 1000.0, 'f', 3) << " ms (wire time "
+            << QString::number((slice_size + 23) * bits_per_byte * 1000 / 115200, 'f', 3)
+            << " ms)\n";
         out.flush();
     }
 
