@@ -34,8 +34,8 @@ private slots:
                            "timeout|waiting for the acknowledgement of slice 2 at offset 256"};
         QTest::newRow("SIGINT") << boards{{}} << 3 << true << 130 << QStringList{"interrupted|"};
         QTest::newRow("no such port fails alone")
-            << boards{{}, {"none"}} << 0 << true << 4
-            << QStringList{"succeeded|", "port_error|cannot open"};
+            << boards{{}, {"none"}, {"--frame-size", "0"}} << 0 << true << 4
+            << QStringList{"succeeded|", "port_error|cannot open", "refused|每帧固件大小不能为0"};
     }
 
     void flash()
