@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 #include <QSerialPortInfo>
 
+#include <csignal>
 #include <unistd.h>
 
 #include <memory>
@@ -90,6 +91,9 @@ int run_flash(const QStringList &arguments)
         targets << target;
     }
 
+    // A reader that stops early (`| head -1`) must not take the boards'
+    // results and the exit code with it.
+    std::signal(SIGPIPE, SIG_IGN);
     interrupt_notifier interrupts;
     if (!interrupts.install()) {
         print_error(QStringLiteral("cannot watch for SIGINT and SIGTERM"));
