@@ -1,5 +1,6 @@
 #include "flash_output.h"
 
+#include "flash_options.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
 
@@ -127,18 +128,18 @@ int result_exit_code(const port_upgrade &upgrade)
 {
     switch (upgrade.result()) {
     case port_upgrade::outcome::succeeded:
-        return 0;
+        return exit_ok;
     case port_upgrade::outcome::running:
     case port_upgrade::outcome::refused:
-        return 1;
+        return exit_refused;
     case port_upgrade::outcome::port_error:
-        return 4;
+        return exit_port;
     case port_upgrade::outcome::timed_out:
-        return 5;
+        return exit_timeout;
     case port_upgrade::outcome::interrupted:
-        return 130;
+        return exit_interrupted;
     }
-    return 1;
+    return exit_refused;
 }
 
 progress_display::progress_display(const QList<port_upgrade *> &upgrades, bool live,

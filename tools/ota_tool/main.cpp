@@ -95,10 +95,9 @@ int run_flash(const QStringList &arguments)
     // results and the exit code with it.
     std::signal(SIGPIPE, SIG_IGN);
     interrupt_notifier interrupts;
-    if (!interrupts.install()) {
-        print_error(QStringLiteral("cannot watch for SIGINT and SIGTERM"));
-        return exit_port;
-    }
+    if (!interrupts.install())
+        print_error(
+            QStringLiteral("cannot watch for SIGINT and SIGTERM; they end the run at once"));
 
     port_upgrade::settings line;
     line.baud_rate = options.baud_rate;
