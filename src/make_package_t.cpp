@@ -7,6 +7,7 @@
 #include "hex_dump.h"
 #include "image_file.h"
 #include "package_file.h"
+#include "package_format.h"
 #include "user_dialogs.h"
 
 #include <QCloseEvent>
@@ -129,6 +130,9 @@ void make_package_t::on_pushbutton_start_make_clicked()
         return;
     }
 
+    if (!fits_in_package(record))
+        return;
+
     package_build.reset();
     const QString output =
         user_dialogs::current().save_file_name(this, tr("另存"), QString(), tr("bin文件(*.bin)"));
@@ -152,6 +156,47 @@ void make_package_t::on_pushbutton_start_make_clicked()
         return;
     }
     show_hex_dump(package);
+}
+
+bool make_package_t::fits_in_package(const header_info_t &record)
+{
+    const struct
+    {
+        QString field;
+        const QString &text;
+        quint32 slot;
+    } texts[] = {
+        {tr("产品信息"), record.product_info, package_format::product_info_slot},
+        {tr("boot版本"), record.boot_version, package_format::boot_version_slot},
+        {tr("app版本"), record.app_version, package_format::app_version_slot},
+    };
+    for (const auto &text : texts) {
+        if (quint32(text.text.size()) > text.slot) {
+            user_dialogs::warning(this, tr("错误"),
+                                  tr("%1过长：%2个字符，最多%3个字符")
+                                      .arg(text.field)
+                                      .arg(text.text.size())
+                                      .arg(text.slot));
+            return false;
+        }
+    }
+
+    // The sizes as the files stand now: the build reads them again anyway.
+    qint64 source_size = 0;
+    if (record.boot_upgrade_flag == upgrade_flag_yes)
+        source_size += QFileInfo(ui->line_boot_input_file_dir->text()).size();
+    if (record.app_upgrade_flag == upgrade_flag_yes)
+        source_size += QFileInfo(ui->line_app_input_file_dir->text()).size();
+    const qint64 size = package_format::package_size(source_size, record.check_len);
+    if (size > package_format::max_package_size) {
+        user_dialogs::warning(this, tr("错误"),
+                              tr("升级包过大：将有%1字节，最多可制作%2字节\r\n"
+                                 "请选用较小的文件或较大的固件校验长度")
+                                  .arg(size)
+                                  .arg(package_format::max_package_size));
+        return false;
+    }
+    return true;
 }
 
 bool make_package_t::read_body_source(QByteArray &source)

@@ -51,6 +51,10 @@ protected:
 private:
     void choose_image_file(QLineEdit *path_field, quint32 header_info_t::*size_field);
 
+    // Refuses, with a box saying why, a header text longer than its slot
+    // and images too large to build, before any file is asked for.
+    bool fits_in_package(const header_info_t &record);
+
     // The build steps of the start action.
     // Reads the selected images into the source; the record takes their sizes.
     bool read_body_source(QByteArray &source);

@@ -3,7 +3,7 @@
 #include "check_length.h"
 #include "config_header_t.h"
 #include "dialog_recorder.h"
-#include "message_box_answerer.h"
+#include "modal_answerer.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -235,7 +235,7 @@ void tst_config_header::rejected_text_with_a_real_message_box()
     field->setFocus();
 
     QString field_while_open = QStringLiteral("never seen");
-    message_box_answerer answerer([&](QMessageBox *) { field_while_open = field->text(); });
+    modal_answerer answerer([&](QMessageBox *) { field_while_open = field->text(); });
 
     field->clear();
     QTest::keyClicks(field, "0xx");

@@ -3,7 +3,7 @@
 #include "mainwindow.h"
 #include "make_package_t.h"
 #include "serial_setting.h"
-#include "window_lookup.h"
+#include "window_driver.h"
 
 #include <QAction>
 #include <QCheckBox>

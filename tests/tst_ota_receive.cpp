@@ -3,7 +3,7 @@
 #include "dialog_recorder.h"
 #include "event_wait.h"
 #include "frame_extractor.h"
-#include "main_window_driver.h"
+#include "window_driver.h"
 #include "mainwindow.h"
 #include "ota_frame.h"
 #include "pty_pair.h"

@@ -104,8 +104,8 @@ private slots:
     void both_images_build_the_expected_package();
     void neither_image_selected_builds_1028_bytes();
     void cancelled_save_writes_nothing();
-    void zero_check_length_is_refused_before_the_save_dialog();
-    void overlong_text_fails_and_keeps_the_old_file();
+    void refused_before_the_save_dialog_data();
+    void refused_before_the_save_dialog();
     void image_gone_at_build_time_stops_the_build();
     void rebuilt_image_sizes_come_from_the_build();
     void output_that_cannot_be_written();
@@ -324,46 +324,77 @@ void tst_package_window::cancelled_save_writes_nothing()
     QCOMPARE(m.browser->toPlainText(), dump);
 }
 
-void tst_package_window::zero_check_length_is_refused_before_the_save_dialog()
+void tst_package_window::refused_before_the_save_dialog_data()
 {
-    for (const QString &typed : {QStringLiteral("0"), QStringLiteral("x1")}) {
-        maker m;
-        m.choose_boot(boot_file);
-        m.choose_app(app_file);
-        m.apply_header(true, true, typed);
-        QCOMPARE(m.form->get_header_info().check_len, 0u);
-        QVERIFY(package_files::write(path("out.bin"), "old package"));
-        const int requests = m.dialogs.file_requests.size();
-        m.start(path("out.bin"));
-        QCOMPARE(m.dialogs.boxes.size(), 1);
-        QCOMPARE(m.dialogs.boxes[0].kind, box_kind::warning);
-        QCOMPARE(m.dialogs.boxes[0].title, QStringLiteral("错误"));
-        QVERIFY(m.dialogs.boxes[0].text.startsWith(QStringLiteral("固件校验长度为0")));
-        QCOMPARE(m.dialogs.file_requests.size(), requests);
-        QCOMPARE(package_files::read(path("out.bin")), QByteArray("old package"));
-    }
+    QTest::addColumn<QString>("check_len");
+    QTest::addColumn<QString>("field"); // a header form text set to `length` characters
+    QTest::addColumn<int>("length");
+    QTest::addColumn<qint64>("app_size"); // the app image grown after it was chosen
+    QTest::addColumn<QString>("box");     // empty: the package is built
+    const QString zero = QStringLiteral("固件校验长度为0，无法制作升级包\r\n"
+                                        "请在头部信息配置中输入大于0的校验长度");
+    QTest::newRow("check length 0") << "0" << QString() << 0 << qint64(0) << zero;
+    QTest::newRow("x1 reads as 0") << "x1" << QString() << 0 << qint64(0) << zero;
+    QTest::newRow("product info 61")
+        << "5"
+        << "lineedit_product_info" << 61 << qint64(0) << "产品信息过长：61个字符，最多60个字符";
+    QTest::newRow("product info 60") << "5"
+                                     << "lineedit_product_info" << 60 << qint64(0) << QString();
+    QTest::newRow("boot version 31")
+        << "5"
+        << "lineedit_boot_version" << 31 << qint64(0) << "boot版本过长：31个字符，最多30个字符";
+    QTest::newRow("boot version 30") << "5"
+                                     << "lineedit_boot_version" << 30 << qint64(0) << QString();
+    QTest::newRow("app version 39")
+        << "5"
+        << "lineedit_app_version" << 39 << qint64(0) << "app版本过长：39个字符，最多38个字符";
+    QTest::newRow("app version 38") << "5"
+                                    << "lineedit_app_version" << 38 << qint64(0) << QString();
+    // Each image byte takes three package bytes at check length 1.
+    const qint64 big = 0x2AAB0000;
+    const qint64 limit = 0x7FFF0000;
+    QTest::newRow("package over the limit")
+        << "1" << QString() << 0 << big
+        << QStringLiteral("升级包过大：将有%1字节，最多可制作%2字节\r\n"
+                          "请选用较小的文件或较大的固件校验长度")
+               .arg(1024 + 3 * (12 + big) + 2 + 2)
+               .arg(limit);
 }
 
-void tst_package_window::overlong_text_fails_and_keeps_the_old_file()
+void tst_package_window::refused_before_the_save_dialog()
 {
+    QFETCH(QString, check_len);
+    QFETCH(QString, field);
+    QFETCH(int, length);
+    QFETCH(qint64, app_size);
+    QFETCH(QString, box);
     maker m;
     m.choose_boot(boot_file);
     m.choose_app(app_file);
-    m.apply_header(true, true, QStringLiteral("5"), QString(61, QLatin1Char('P')));
-    QCOMPARE(m.form->get_header_info().product_info_len, 61u);
+    m.apply_header(true, true, check_len);
+    if (!field.isEmpty()) {
+        child<QLineEdit>(m.form, field.toLatin1().constData())->setText(QString(length, QLatin1Char('v')));
+        child<QPushButton>(m.form, "pusshbutton_apply")->click();
+    }
+    if (app_size) {
+        // Sparse: only the size is set.
+        QFile app(app_file);
+        QVERIFY(app.open(QIODevice::ReadWrite) && app.resize(app_size));
+    }
     QVERIFY(package_files::write(path("out.bin"), "old package"));
     const QString dump = m.browser->toPlainText();
+    const int requests = m.dialogs.file_requests.size();
     m.start(path("out.bin"));
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|制作升级包失败")});
+    if (box.isEmpty()) {
+        QVERIFY2(m.dialogs.boxes.isEmpty(), qPrintable(m.box_texts().join(',')));
+        QVERIFY(read_package(package_files::read(path("out.bin"))).ok());
+        return;
+    }
+    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|") + box});
+    QCOMPARE(m.dialogs.boxes[0].kind, box_kind::warning);
+    QCOMPARE(m.dialogs.file_requests.size(), requests);
     QCOMPARE(package_files::read(path("out.bin")), QByteArray("old package"));
     QCOMPARE(m.browser->toPlainText(), dump);
-
-    // Sixty characters still fit.
-    m.apply_header(true, true, QStringLiteral("5"), QString(60, QLatin1Char('P')));
-    m.dialogs.boxes.clear();
-    m.start(path("out.bin"));
-    QVERIFY(m.dialogs.boxes.isEmpty());
-    QVERIFY(read_package(package_files::read(path("out.bin"))).ok());
 }
 
 void tst_package_window::image_gone_at_build_time_stops_the_build()

@@ -2,10 +2,10 @@
 // tool opens, writes and shows, byte for byte.
 #include "dialog_recorder.h"
 #include "mainwindow.h"
-#include "message_box_answerer.h"
+#include "modal_answerer.h"
 #include "pty_pair.h"
 #include "serial_setting.h"
-#include "window_lookup.h"
+#include "window_driver.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -163,7 +163,7 @@ void tst_serial_line::connect_failure_shows_the_port_error()
 void tst_serial_line::connect_failure_through_the_real_message_box()
 {
     apply_serial_choice(find_top_level<serial_setting>(), QStringLiteral("/dev/ttyDOES_NOT_EXIST"));
-    message_box_answerer answerer;
+    modal_answerer answerer;
     child<QAction>(window, "action_serial_conneect")->trigger();
 
     QCOMPARE(answerer.boxes.size(), 1);
