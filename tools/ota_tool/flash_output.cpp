@@ -148,6 +148,7 @@ progress_display::progress_display(const QList<port_upgrade *> &upgrades, bool l
 {
     for (int index = 0; index < upgrades.size(); ++index) {
         logged_tenths << 0;
+        port_width = qMax(port_width, upgrades[index]->target().spec.size());
         connect(upgrades[index], &port_upgrade::progressed, this,
                 [this, index] { port_progressed(index); });
         connect(upgrades[index], &port_upgrade::finished, this,
@@ -202,7 +203,7 @@ QString progress_display::live_line(const port_upgrade &upgrade) const
     const double sent = upgrade.bytes_sent();
     const double rate = seconds > 0 ? sent / seconds : 0;
     QString line = QStringLiteral("%1 [%2%3] %4%  %5/%6 KiB  %7 KiB/s")
-                       .arg(upgrade.target().spec)
+                       .arg(upgrade.target().spec.leftJustified(port_width))
                        .arg(QString(filled, '#'), QString(bar_width - filled, '-'))
                        .arg(percent, 3)
                        .arg(kib(sent), kib(upgrade.image_size()), kib(rate));

@@ -44,6 +44,8 @@ private:
     bool live;
     bool drawn = false;
     bool dirty = false;
+    // Live lines line their bars up.
+    int port_width = 0;
     QTimer redraw_timer;
 };
 
