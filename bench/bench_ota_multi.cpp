@@ -51,6 +51,14 @@ double now_us()
            1000.0;
 }
 
+double mean(const std::vector<double> &values)
+{
+    double sum = 0;
+    for (const double value : values)
+        sum += value;
+    return values.empty() ? 0 : sum / double(values.size());
+}
+
 double median(std::vector<double> values)
 {
     if (values.empty())
@@ -296,10 +304,12 @@ int main(int argc, char *argv[])
             << " s = " << QString::number(100.0 * result.cpu_s / result.wall_s / boards, 'f', 3)
             << " % of one core per board (goal < 2 %)\n"
             << "  answer to next frame median "
-            << QString::number(median(result.turnaround_us), 'f', 0) << " us over "
+            << QString::number(median(result.turnaround_us), 'f', 0) << " us, mean "
+            << QString::number(mean(result.turnaround_us), 'f', 0) << " us over "
             << result.turnaround_us.size() << " answers\n"
             << "  the simulated device answers a slice after a median "
-            << QString::number(median(result.device_us) / 1000.0, 'f', 3) << " ms (wire time "
+            << QString::number(median(result.device_us) / 1000.0, 'f', 3) << " ms, mean "
+            << QString::number(mean(result.device_us) / 1000.0, 'f', 3) << " ms (wire time "
             << QString::number((slice_size + 23) * bits_per_byte * 1000 / 115200, 'f', 3)
             << " ms)\n";
         out.flush();
