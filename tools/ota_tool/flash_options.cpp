@@ -1,0 +1,138 @@
+#include "flash_options.h"
+
+#include "flash_output.h"
+
+#include <QCommandLineParser>
+
+#include <limits>
+
+namespace {
+
+// QTimer counts in int milliseconds.
+constexpr double max_timeout_seconds = std::numeric_limits<int>::max() / 1000.0;
+
+QCommandLineOption port_option{
+    {QStringLiteral("p"), QStringLiteral("port")}, QString(), QStringLiteral("port")};
+QCommandLineOption baud_option{
+    {QStringLiteral("b"), QStringLiteral("baud")}, QString(), QStringLiteral("rate")};
+QCommandLineOption timeout_option{
+    {QStringLiteral("t"), QStringLiteral("timeout")}, QString(), QStringLiteral("seconds")};
+QCommandLineOption json_option{QStringLiteral("json")};
+QCommandLineOption verbose_option{{QStringLiteral("v"), QStringLiteral("verbose")}};
+QCommandLineOption help_option{{QStringLiteral("h"), QStringLiteral("help")}};
+
+bool parse(QCommandLineParser &parser, const QStringList &arguments)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (parser.parse(QStringList{QStringLiteral("vantrel-ota")} + arguments))
+        return true;
+    print_error(parser.errorText());
+    return false;
+}
+
+} // namespace
+
+QString tool_usage()
+{
+    return QStringLiteral(
+        "Usage: vantrel-ota COMMAND [options]\n"
+        "Commands:\n"
+        "  ports [--json]\n"
+        "      list the serial ports: name, location, description, manufacturer,\n"
+        "      serial number, VID:PID\n"
+        "  flash IMAGE --port P [--port P ...] [--baud N] [--timeout SECONDS] [--json]\n"
+        "      upgrade every port at once with IMAGE\n"
+        "Options of flash:\n"
+        "  -p, --port P         a port name or location as 'ports' lists it, a device\n"
+        "                       path, or sn:SERIAL for the adapter with that serial\n"
+        "                       number; repeat for more boards\n"
+        "  -b, --baud N         line rate, any the driver accepts (default 115200); 8N1,\n"
+        "                       no flow control\n"
+        "  -t, --timeout S      give a port up when its device has not answered for S\n"
+        "                       seconds (default 5; 0 waits for ever)\n"
+        "      --json           one JSON object per port instead of the summary table\n"
+        "  -v, --verbose        write the frame and receive debug lines to stderr\n"
+        "Exit status: 0 every port succeeded, 1 refused or failed, 2 usage error,\n"
+        "3 image file, 4 port not opened or lost, 5 timeout, 130 interrupted;\n"
+        "with mixed results the first of 130, 4, 5, 1 that occurred.\n");
+}
+
+bool parse_flash_options(const QStringList &arguments, flash_options *options, bool *help)
+{
+    QCommandLineParser parser;
+    parser.addOptions(
+        {port_option, baud_option, timeout_option, json_option, verbose_option, help_option});
+    if (!parse(parser, arguments))
+        return false;
+    if (parser.isSet(help_option)) {
+        *help = true;
+        return true;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        print_error(positional.isEmpty() ? QStringLiteral("flash: no image file given")
+                                         : QStringLiteral("flash: one image file only, got '%1'")
+                                               .arg(positional.join(QStringLiteral("', '"))));
+        return false;
+    }
+    options->image_path = positional.first();
+    options->ports = parser.values(port_option);
+    if (options->ports.isEmpty()) {
+        print_error(QStringLiteral("flash: no --port given"));
+        return false;
+    }
+    for (const QString &port : options->ports) {
+        if (port.isEmpty() || port == QLatin1String("sn:")) {
+            print_error(QStringLiteral("flash: empty --port"));
+            return false;
+        }
+        if (options->ports.count(port) > 1) {
+            print_error(QStringLiteral("flash: port '%1' given twice").arg(port));
+            return false;
+        }
+    }
+    if (parser.isSet(baud_option)) {
+        bool ok = false;
+        const int rate = parser.value(baud_option).toInt(&ok);
+        if (!ok || rate <= 0) {
+            print_error(QStringLiteral("--baud: '%1' is not a positive whole number")
+                            .arg(parser.value(baud_option)));
+            return false;
+        }
+        options->baud_rate = rate;
+    }
+    if (parser.isSet(timeout_option)) {
+        bool ok = false;
+        const double seconds = parser.value(timeout_option).toDouble(&ok);
+        if (!ok || !(seconds >= 0) || seconds > max_timeout_seconds) {
+            print_error(QStringLiteral("--timeout: '%1' is not a number of seconds from 0 to %2")
+                            .arg(parser.value(timeout_option))
+                            .arg(qint64(max_timeout_seconds)));
+            return false;
+        }
+        // A positive timeout never rounds down to "for ever".
+        options->timeout_ms = seconds > 0 ? qMax(1, int(seconds * 1000 + 0.5)) : 0;
+    }
+    options->json = parser.isSet(json_option);
+    options->verbose = parser.isSet(verbose_option);
+    return true;
+}
+
+bool parse_ports_options(const QStringList &arguments, ports_options *options, bool *help)
+{
+    QCommandLineParser parser;
+    parser.addOptions({json_option, help_option});
+    if (!parse(parser, arguments))
+        return false;
+    if (parser.isSet(help_option)) {
+        *help = true;
+        return true;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        print_error(QStringLiteral("ports: unexpected argument '%1'")
+                        .arg(parser.positionalArguments().first()));
+        return false;
+    }
+    options->json = parser.isSet(json_option);
+    return true;
+}

@@ -1,0 +1,43 @@
+#ifndef FLASH_OPTIONS_H
+#define FLASH_OPTIONS_H
+
+#include <QString>
+#include <QStringList>
+
+// Exit codes of vantrel-ota (documented in README.md). When ports end
+// differently, the first of interrupted, port, timeout, refused wins.
+enum exit_code
+{
+    exit_ok = 0,
+    exit_refused = 1,       // a device refused, or the upgrade failed otherwise
+    exit_usage = 2,         // unknown command or option, missing or bad argument
+    exit_image = 3,         // the image file cannot be read or is too large
+    exit_port = 4,          // a port could not be found, opened or configured, or was lost
+    exit_timeout = 5,       // a device did not answer within --timeout
+    exit_interrupted = 130, // SIGINT or SIGTERM
+};
+
+struct flash_options
+{
+    QString image_path;
+    QStringList ports;
+    qint32 baud_rate = 115200;
+    // 0 waits for ever, as the window does.
+    int timeout_ms = 5000;
+    bool json = false;
+    bool verbose = false;
+};
+
+struct ports_options
+{
+    bool json = false;
+};
+
+// Parse the arguments that follow the command word. On a usage error they
+// print the reason and return false; --help prints the usage and sets *help.
+bool parse_flash_options(const QStringList &arguments, flash_options *options, bool *help);
+bool parse_ports_options(const QStringList &arguments, ports_options *options, bool *help);
+
+QString tool_usage();
+
+#endif // FLASH_OPTIONS_H

@@ -1,0 +1,263 @@
+#include "flash_output.h"
+
+#include "flash_options.h"
+#include "port_lookup.h"
+#include "port_upgrade.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int bar_width = 20;
+constexpr int redraw_interval_ms = 200;
+
+void write_utf8(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString json_line(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
+}
+
+// Columns padded to their widest cell; the last one is left as it is.
+QString table(const QList<QStringList> &rows)
+{
+    QList<int> widths;
+    for (const QStringList &row : rows)
+        for (int column = 0; column < row.size(); ++column) {
+            if (widths.size() <= column)
+                widths << 0;
+            widths[column] = qMax(widths[column], row[column].size());
+        }
+    QString text;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (int column = 0; column < row.size(); ++column)
+            line += column + 1 < row.size() ? row[column].leftJustified(widths[column] + 2)
+                                            : row[column];
+        text += line.trimmed() + '\n';
+    }
+    return text;
+}
+
+QString kib(double bytes)
+{
+    return QString::number(bytes / 1024.0, 'f', 1);
+}
+
+QString minutes_seconds(double seconds)
+{
+    const qint64 whole = qint64(seconds + 0.5);
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+void print_out(const QString &text)
+{
+    write_utf8(stdout, text.endsWith('\n') ? text : text + '\n');
+}
+
+void print_error(const QString &line)
+{
+    write_utf8(stderr, QStringLiteral("vantrel-ota: ") + line + '\n');
+}
+
+void print_ports(const QList<QSerialPortInfo> &ports, bool json)
+{
+    if (json) {
+        QString text;
+        for (const QSerialPortInfo &info : ports) {
+            text += json_line(QJsonObject{{QStringLiteral("name"), info.portName()},
+                                          {QStringLiteral("location"), info.systemLocation()},
+                                          {QStringLiteral("description"), info.description()},
+                                          {QStringLiteral("manufacturer"), info.manufacturer()},
+                                          {QStringLiteral("serial_number"), info.serialNumber()},
+                                          {QStringLiteral("vid_pid"), usb_ids(info)}});
+        }
+        if (!text.isEmpty())
+            write_utf8(stdout, text);
+        return;
+    }
+    if (ports.isEmpty()) {
+        print_error(QStringLiteral("no serial ports found"));
+        return;
+    }
+    QList<QStringList> rows{{QStringLiteral("NAME"), QStringLiteral("LOCATION"),
+                             QStringLiteral("VID:PID"), QStringLiteral("SERIAL"),
+                             QStringLiteral("MANUFACTURER"), QStringLiteral("DESCRIPTION")}};
+    for (const QSerialPortInfo &info : ports) {
+        const auto cell = [](const QString &text) {
+            return text.isEmpty() ? QStringLiteral("-") : text;
+        };
+        rows << QStringList{info.portName(),           info.systemLocation(),
+                            cell(usb_ids(info)),       cell(info.serialNumber()),
+                            cell(info.manufacturer()), cell(info.description())};
+    }
+    write_utf8(stdout, table(rows));
+}
+
+QString result_word(const port_upgrade &upgrade)
+{
+    switch (upgrade.result()) {
+    case port_upgrade::outcome::running:
+        return QStringLiteral("running");
+    case port_upgrade::outcome::succeeded:
+        return QStringLiteral("succeeded");
+    case port_upgrade::outcome::refused:
+        return QStringLiteral("refused");
+    case port_upgrade::outcome::port_error:
+        return QStringLiteral("port_error");
+    case port_upgrade::outcome::timed_out:
+        return QStringLiteral("timeout");
+    case port_upgrade::outcome::interrupted:
+        return QStringLiteral("interrupted");
+    }
+    return QString();
+}
+
+int result_exit_code(const port_upgrade &upgrade)
+{
+    switch (upgrade.result()) {
+    case port_upgrade::outcome::succeeded:
+        return exit_ok;
+    case port_upgrade::outcome::running:
+    case port_upgrade::outcome::refused:
+        return exit_refused;
+    case port_upgrade::outcome::port_error:
+        return exit_port;
+    case port_upgrade::outcome::timed_out:
+        return exit_timeout;
+    case port_upgrade::outcome::interrupted:
+        return exit_interrupted;
+    }
+    return exit_refused;
+}
+
+progress_display::progress_display(const QList<port_upgrade *> &upgrades, bool live,
+                                   QObject *parent)
+    : QObject(parent), upgrades(upgrades), live(live)
+{
+    for (int index = 0; index < upgrades.size(); ++index) {
+        logged_tenths << 0;
+        port_width = qMax(port_width, upgrades[index]->target().spec.size());
+        connect(upgrades[index], &port_upgrade::progressed, this,
+                [this, index] { port_progressed(index); });
+        connect(upgrades[index], &port_upgrade::finished, this,
+                [this, index] { port_progressed(index); });
+    }
+    // Drawing on every frame would cost more than the transfer itself.
+    redraw_timer.setInterval(redraw_interval_ms);
+    connect(&redraw_timer, &QTimer::timeout, this, [this] {
+        if (dirty)
+            redraw();
+    });
+    if (live) {
+        redraw();
+        redraw_timer.start();
+    }
+}
+
+void progress_display::finish()
+{
+    redraw_timer.stop();
+    if (live)
+        redraw();
+}
+
+void progress_display::port_progressed(int index)
+{
+    if (live) {
+        dirty = true;
+        return;
+    }
+    const port_upgrade &upgrade = *upgrades[index];
+    if (upgrade.result() != port_upgrade::outcome::running &&
+        upgrade.result() != port_upgrade::outcome::succeeded)
+        return;
+    const int tenths = upgrade.percent() / 10;
+    if (tenths <= logged_tenths[index])
+        return;
+    logged_tenths[index] = tenths;
+    write_utf8(stderr, QStringLiteral("%1: %2% (%3/%4 bytes, %5 s)\n")
+                           .arg(upgrade.target().spec)
+                           .arg(tenths * 10)
+                           .arg(upgrade.bytes_sent())
+                           .arg(upgrade.image_size())
+                           .arg(upgrade.seconds(), 0, 'f', 1));
+}
+
+QString progress_display::live_line(const port_upgrade &upgrade) const
+{
+    const int percent = qBound(0, upgrade.percent(), 100);
+    const int filled = percent * bar_width / 100;
+    const double seconds = upgrade.seconds();
+    const double sent = upgrade.bytes_sent();
+    const double rate = seconds > 0 ? sent / seconds : 0;
+    QString line = QStringLiteral("%1 [%2%3] %4%  %5/%6 KiB  %7 KiB/s")
+                       .arg(upgrade.target().spec.leftJustified(port_width))
+                       .arg(QString(filled, '#'), QString(bar_width - filled, '-'))
+                       .arg(percent, 3)
+                       .arg(kib(sent), kib(upgrade.image_size()), kib(rate));
+    if (!upgrade.is_finished()) {
+        if (rate > 0)
+            line += QStringLiteral("  %1 left")
+                        .arg(minutes_seconds((upgrade.image_size() - sent) / rate));
+    } else {
+        line += QStringLiteral("  %1 %2").arg(result_word(upgrade), upgrade.reason());
+    }
+    return line;
+}
+
+void progress_display::redraw()
+{
+    QString text;
+    if (drawn)
+        text += QStringLiteral("\x1b[%1A").arg(upgrades.size());
+    for (const port_upgrade *upgrade : upgrades)
+        text += QStringLiteral("\r\x1b[2K") + live_line(*upgrade) + '\n';
+    write_utf8(stderr, text);
+    drawn = true;
+    dirty = false;
+}
+
+void print_summary(const QList<port_upgrade *> &upgrades, bool json)
+{
+    if (json) {
+        QString text;
+        for (const port_upgrade *upgrade : upgrades) {
+            text += json_line(QJsonObject{
+                {QStringLiteral("port"), upgrade->target().spec},
+                {QStringLiteral("location"), upgrade->target().location()},
+                {QStringLiteral("result"), result_word(*upgrade)},
+                {QStringLiteral("exit_code"), result_exit_code(*upgrade)},
+                {QStringLiteral("bytes"), qint64(upgrade->bytes_confirmed())},
+                {QStringLiteral("bytes_sent"), qint64(upgrade->bytes_sent())},
+                {QStringLiteral("image_bytes"), qint64(upgrade->image_size())},
+                {QStringLiteral("slice_size"), qint64(upgrade->slice_size())},
+                {QStringLiteral("seconds"), qRound(upgrade->seconds() * 1000) / 1000.0},
+                {QStringLiteral("reason"), upgrade->reason()},
+                {QStringLiteral("notices"), QJsonArray::fromStringList(upgrade->notices())}});
+        }
+        write_utf8(stdout, text);
+        return;
+    }
+    QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("RESULT"),
+                             QStringLiteral("BYTES"), QStringLiteral("SECONDS"),
+                             QStringLiteral("REASON")}};
+    for (const port_upgrade *upgrade : upgrades) {
+        rows << QStringList{
+            upgrade->target().spec, result_word(*upgrade),
+            QStringLiteral("%1/%2").arg(upgrade->bytes_confirmed()).arg(upgrade->image_size()),
+            QString::number(upgrade->seconds(), 'f', 2), upgrade->reason()};
+    }
+    write_utf8(stdout, table(rows));
+}

@@ -1,0 +1,55 @@
+#ifndef FLASH_OUTPUT_H
+#define FLASH_OUTPUT_H
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QSerialPortInfo>
+#include <QString>
+#include <QTimer>
+
+class port_upgrade;
+
+// Results go to standard output, progress and messages to standard error,
+// all as UTF-8 whatever the locale.
+void print_out(const QString &text);
+void print_error(const QString &line);
+
+// `ports`: one row (or JSON object) per serial port.
+void print_ports(const QList<QSerialPortInfo> &ports, bool json);
+
+// The word for a port's result in the table and in JSON, and its exit code.
+QString result_word(const port_upgrade &upgrade);
+int result_exit_code(const port_upgrade &upgrade);
+
+// Progress of all ports on standard error. On a terminal one live line per
+// port, redrawn a few times a second; otherwise one line per port at each
+// 10 % of its data frames.
+class progress_display : public QObject
+{
+    Q_OBJECT
+
+public:
+    progress_display(const QList<port_upgrade *> &upgrades, bool live, QObject *parent = nullptr);
+    // Draws the final state (live mode); call once every port has finished.
+    void finish();
+
+private:
+    void port_progressed(int index);
+    void redraw();
+    QString live_line(const port_upgrade &upgrade) const;
+
+    QList<port_upgrade *> upgrades;
+    QList<int> logged_tenths;
+    bool live;
+    bool drawn = false;
+    bool dirty = false;
+    // Live lines line their bars up.
+    int port_width = 0;
+    QTimer redraw_timer;
+};
+
+// The summary table, or one JSON object per port, on standard output.
+void print_summary(const QList<port_upgrade *> &upgrades, bool json);
+
+#endif // FLASH_OUTPUT_H

@@ -1,0 +1,157 @@
+// vantrel-ota: headless OTA upgrades, one board or many at once.
+#include "flash_options.h"
+#include "flash_output.h"
+#include "interrupt_notifier.h"
+#include "ota_session.h"
+#include "port_lookup.h"
+#include "port_upgrade.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QSerialPortInfo>
+
+#include <csignal>
+#include <unistd.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// With mixed results the most pressing one decides: an interrupted run is
+// incomplete as a whole; a port fault points at the station's wiring; a
+// silent board at a board that did not boot; a refusal at the image.
+int overall_exit_code(const std::vector<std::unique_ptr<port_upgrade>> &upgrades)
+{
+    int code = exit_ok;
+    const int precedence[] = {exit_interrupted, exit_port, exit_timeout, exit_refused};
+    for (const auto &upgrade : upgrades) {
+        const int port_code = result_exit_code(*upgrade);
+        for (const int candidate : precedence) {
+            if (candidate == code)
+                break;
+            if (candidate == port_code) {
+                code = port_code;
+                break;
+            }
+        }
+    }
+    return code;
+}
+
+int run_ports(const QStringList &arguments)
+{
+    ports_options options;
+    bool help = false;
+    if (!parse_ports_options(arguments, &options, &help))
+        return exit_usage;
+    if (help) {
+        print_out(tool_usage());
+        return exit_ok;
+    }
+    print_ports(QSerialPortInfo::availablePorts(), options.json);
+    return exit_ok;
+}
+
+int run_flash(const QStringList &arguments)
+{
+    flash_options options;
+    bool help = false;
+    if (!parse_flash_options(arguments, &options, &help))
+        return exit_usage;
+    if (help) {
+        print_out(tool_usage());
+        return exit_ok;
+    }
+    // The frame and receive-buffer lines would bury the progress; the
+    // environment's QT_LOGGING_RULES still overrides this.
+    if (!options.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
+
+    // Read once, shared by every port.
+    const ota_session::image_read image = ota_session::read_image(options.image_path);
+    if (!image.ok) {
+        print_error(QStringLiteral("%1: %2").arg(options.image_path, image.error_text));
+        return exit_image;
+    }
+
+    const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
+    QList<port_target> targets;
+    for (const QString &spec : options.ports) {
+        const port_target target = find_port(spec, available);
+        for (const port_target &other : targets) {
+            if (target.error.isEmpty() && other.error.isEmpty() &&
+                target.location() == other.location()) {
+                print_error(QStringLiteral("'%1' and '%2' are the same port %3")
+                                .arg(other.spec, spec, target.location()));
+                return exit_usage;
+            }
+        }
+        targets << target;
+    }
+
+    // A reader that stops early (`| head -1`) must not take the boards'
+    // results and the exit code with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    interrupt_notifier interrupts;
+    if (!interrupts.install())
+        print_error(
+            QStringLiteral("cannot watch for SIGINT and SIGTERM; they end the run at once"));
+
+    port_upgrade::settings line;
+    line.baud_rate = options.baud_rate;
+    line.timeout_ms = options.timeout_ms;
+    std::vector<std::unique_ptr<port_upgrade>> upgrades;
+    QList<port_upgrade *> views;
+    for (const port_target &target : targets) {
+        upgrades.push_back(std::make_unique<port_upgrade>(target, image.bytes, line));
+        views << upgrades.back().get();
+    }
+
+    QEventLoop loop;
+    int running = int(upgrades.size());
+    for (const auto &upgrade : upgrades) {
+        QObject::connect(upgrade.get(), &port_upgrade::finished, &loop, [&] {
+            if (--running == 0)
+                loop.quit();
+        });
+    }
+    QObject::connect(&interrupts, &interrupt_notifier::interrupted, &loop, [&] {
+        for (const auto &upgrade : upgrades)
+            upgrade->interrupt();
+    });
+
+    progress_display progress(views, isatty(STDERR_FILENO) != 0);
+    for (const auto &upgrade : upgrades)
+        upgrade->start();
+    if (running > 0)
+        loop.exec();
+    progress.finish();
+    print_summary(views, options.json);
+    return overall_exit_code(upgrades);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QStringList arguments = application.arguments().mid(1);
+    if (arguments.isEmpty()) {
+        print_error(QStringLiteral("no command given; try --help"));
+        return exit_usage;
+    }
+    const QString command = arguments.takeFirst();
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("help")) {
+        print_out(tool_usage());
+        return exit_ok;
+    }
+    if (command == QLatin1String("ports"))
+        return run_ports(arguments);
+    if (command == QLatin1String("flash"))
+        return run_flash(arguments);
+    print_error(QStringLiteral("unknown command '%1'; try --help").arg(command));
+    return exit_usage;
+}

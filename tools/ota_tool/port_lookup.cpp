@@ -1,0 +1,46 @@
+#include "port_lookup.h"
+
+port_target find_port(const QString &spec, const QList<QSerialPortInfo> &available)
+{
+    port_target target;
+    target.spec = spec;
+    if (spec.startsWith(QLatin1String("sn:"))) {
+        const QString serial = spec.mid(3);
+        QList<QSerialPortInfo> matches;
+        for (const QSerialPortInfo &info : available)
+            if (info.serialNumber() == serial)
+                matches << info;
+        if (matches.isEmpty()) {
+            target.error = QStringLiteral("no serial port with serial number %1").arg(serial);
+        } else if (matches.size() > 1) {
+            // Two adapters with one serial number: flashing either would be a guess.
+            QStringList locations;
+            for (const QSerialPortInfo &info : matches)
+                locations << info.systemLocation();
+            target.error = QStringLiteral("serial number %1 is shared by %2")
+                               .arg(serial, locations.join(QStringLiteral(", ")));
+        } else {
+            target.listed = true;
+            target.info = matches.first();
+        }
+        return target;
+    }
+    for (const QSerialPortInfo &info : available) {
+        if (info.portName() == spec || info.systemLocation() == spec) {
+            target.listed = true;
+            target.info = info;
+            return target;
+        }
+    }
+    target.path = spec;
+    return target;
+}
+
+QString usb_ids(const QSerialPortInfo &info)
+{
+    if (!info.hasVendorIdentifier() || !info.hasProductIdentifier())
+        return QString();
+    return QStringLiteral("%1:%2")
+        .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+        .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+}

@@ -1,0 +1,30 @@
+#ifndef PORT_LOOKUP_H
+#define PORT_LOOKUP_H
+
+#include <QList>
+#include <QSerialPortInfo>
+#include <QString>
+
+// Where a --port argument leads.
+struct port_target
+{
+    // The argument as given; results are reported under it.
+    QString spec;
+    // What to open: a listed port, or a path used as it stands.
+    bool listed = false;
+    QSerialPortInfo info;
+    QString path;
+    // Set when the argument names nothing that can be opened.
+    QString error;
+
+    QString location() const { return listed ? info.systemLocation() : path; }
+};
+
+// sn:SERIAL picks the one listed adapter with that USB serial number; a name
+// or system location picks that listed port; anything else is a device path.
+port_target find_port(const QString &spec, const QList<QSerialPortInfo> &available);
+
+// VID:PID as four lower-case hex digits each, or empty without them.
+QString usb_ids(const QSerialPortInfo &info);
+
+#endif // PORT_LOOKUP_H
