@@ -26,7 +26,8 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Writes bytes to the port (result unchecked) and echoes them in blue.
+    // Writes bytes to the port (result unchecked) and echoes them in blue;
+    // with no port open writes and echoes nothing and says so.
     void send_data(const QByteArray &data);
 
 signals:

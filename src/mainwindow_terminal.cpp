@@ -17,11 +17,17 @@ void MainWindow::on_pushbutton_send_clicked()
         return;
     }
     bool ok = false;
-    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok);
+    bool unpaired = false;
+    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok, &unpaired);
     if (!ok) {
         // A stray character would otherwise turn into a byte nobody typed.
         status_label->setText(
             QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
+        return;
+    }
+    if (unpaired) {
+        // Sending the pairs alone would lose the digit typed last.
+        status_label->setText(QStringLiteral("Hex格式错误：最后一个十六进制数字不成对，未发送"));
         return;
     }
     send_data(bytes);
@@ -29,9 +35,15 @@ void MainWindow::on_pushbutton_send_clicked()
 
 void MainWindow::send_data(const QByteArray &data)
 {
+    if (!serial_port->isOpen()) {
+        // An echo would claim bytes went out that never did.
+        status_label->setText(QStringLiteral("串口未连接，未发送"));
+        return;
+    }
+    // The port hands the bytes to the driver as soon as it takes them; forcing
+    // them in here would fail on a full driver buffer as if the device were
+    // gone.
     serial_port->write(data);
-    // Hand the bytes to the driver now, not after the echo has been laid out.
-    serial_port->flush();
     append_coloured_line(byte_text::sent_colour, QStringLiteral("发: "), data);
 }
 
