@@ -10,6 +10,7 @@ class QLabel;
 class QTimer;
 class serial_setting;
 class make_package_t;
+class terminal_view;
 
 namespace Ui {
 class MainWindow;
@@ -100,6 +101,7 @@ private:
     // that puts them there.
     QStringList pending_lines;
     QTimer *view_timer;
+    terminal_view *text_view = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -3,10 +3,9 @@
 #include "ui_mainwindow.h"
 
 #include "byte_text.h"
+#include "terminal_view.h"
 
 #include <QLabel>
-#include <QTextBrowser>
-#include <QTextCursor>
 #include <QTimer>
 
 void MainWindow::on_pushbutton_send_clicked()
@@ -62,20 +61,8 @@ void MainWindow::append_coloured_line(const char *colour, const QString &prefix,
 
 void MainWindow::show_pending_lines()
 {
-    if (pending_lines.isEmpty())
-        return;
-    QTextBrowser *view = ui->text_browser;
-    QTextCursor batch(view->document());
-    batch.beginEditBlock();
-    for (const QString &paragraph : qAsConst(pending_lines)) {
-        view->setTextColor(Qt::black);
-        view->append(paragraph);
-    }
-    batch.endEditBlock();
+    text_view->append(pending_lines);
     pending_lines.clear();
-    QTextCursor cursor = view->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    view->setTextCursor(cursor);
 }
 
 void MainWindow::on_checkbox_is_hex_clicked(bool checked)
@@ -104,5 +91,5 @@ void MainWindow::clear_fun()
 {
     usart_ba.clear();
     pending_lines.clear();
-    ui->text_browser->clear();
+    text_view->clear();
 }
