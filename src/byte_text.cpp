@@ -47,10 +47,12 @@ QString coloured_paragraph(const char *colour, const QString &line)
            QStringLiteral("</font> ");
 }
 
-QByteArray hex_text_to_bytes(const QString &text, bool *ok)
+QByteArray hex_text_to_bytes(const QString &text, bool *ok, bool *unpaired)
 {
     if (ok)
         *ok = false;
+    if (unpaired)
+        *unpaired = false;
     const int n = text.size();
     QByteArray result(n / 2, '\0');
     int i = 0;
@@ -65,6 +67,8 @@ QByteArray hex_text_to_bytes(const QString &text, bool *ok)
         if (i + 1 >= n) {
             if (high < 0)
                 return QByteArray();
+            if (unpaired)
+                *unpaired = true;
             break;
         }
         const int low = hex_digit_value(latin1_at(text, i + 1));

@@ -19,10 +19,11 @@ QString byte_line(const QString &prefix, const QByteArray &bytes);
 QString coloured_paragraph(const char *colour, const QString &line);
 
 // Bytes spelled by hexadecimal text: pairs of digits, with spaces and line
-// feeds skipped where a new pair would begin; a final unpaired character is
-// dropped. When a pair, or that final character, holds anything but a
-// hexadecimal digit the result is empty and *ok (if given) is set to false.
-QByteArray hex_text_to_bytes(const QString &text, bool *ok = nullptr);
+// feeds skipped where a new pair would begin; a final unpaired digit is
+// dropped, and *unpaired (if given) says whether there was one. When a pair,
+// or that final character, holds anything but a hexadecimal digit the result
+// is empty and *ok (if given) is set to false.
+QByteArray hex_text_to_bytes(const QString &text, bool *ok = nullptr, bool *unpaired = nullptr);
 
 // The send line's text as bytes: Latin-1 (anything else becomes '?'),
 // optionally followed by CR LF.

@@ -3,6 +3,7 @@
 
 #include "make_package_t.h"
 #include "serial_setting.h"
+#include "terminal_view.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -48,6 +49,7 @@ MainWindow::MainWindow(QWidget *parent)
     view_timer->setSingleShot(true);
     view_timer->setInterval(view_refresh_ms);
     connect(view_timer, &QTimer::timeout, this, &MainWindow::show_pending_lines);
+    text_view = new terminal_view(ui->text_browser);
 }
 
 MainWindow::~MainWindow()

@@ -12,6 +12,7 @@ class QLabel;
 class QTimer;
 class serial_setting;
 class make_package_t;
+class terminal_view;
 
 namespace Ui {
 class MainWindow;
@@ -28,7 +29,8 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Writes bytes to the port (result unchecked) and echoes them in blue.
+    // Writes bytes to the port (result unchecked) and echoes them in blue;
+    // with no port open writes and echoes nothing and says so.
     void send_data(const QByteArray &data);
 
 signals:
@@ -85,6 +87,7 @@ private:
     // that puts them there.
     QStringList pending_lines;
     QTimer *view_timer;
+    terminal_view *text_view = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -3,10 +3,9 @@
 #include "ui_mainwindow.h"
 
 #include "byte_text.h"
+#include "terminal_view.h"
 
 #include <QLabel>
-#include <QTextBrowser>
-#include <QTextCursor>
 #include <QTimer>
 
 void MainWindow::on_pushbutton_send_clicked()
@@ -17,11 +16,17 @@ void MainWindow::on_pushbutton_send_clicked()
         return;
     }
     bool ok = false;
-    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok);
+    bool unpaired = false;
+    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok, &unpaired);
     if (!ok) {
         // A stray character would otherwise turn into a byte nobody typed.
         status_label->setText(
             QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
+        return;
+    }
+    if (unpaired) {
+        // Sending the pairs alone would lose the digit typed last.
+        status_label->setText(QStringLiteral("Hex格式错误：最后一个十六进制数字不成对，未发送"));
         return;
     }
     send_data(bytes);
@@ -29,9 +34,15 @@ void MainWindow::on_pushbutton_send_clicked()
 
 void MainWindow::send_data(const QByteArray &data)
 {
+    if (!serial_port->isOpen()) {
+        // An echo would claim bytes went out that never did.
+        status_label->setText(QStringLiteral("串口未连接，未发送"));
+        return;
+    }
+    // The port hands the bytes to the driver as soon as it takes them; forcing
+    // them in here would fail on a full driver buffer as if the device were
+    // gone.
     serial_port->write(data);
-    // Hand the bytes to the driver now, not after the echo has been laid out.
-    serial_port->flush();
     append_coloured_line(byte_text::sent_colour, QStringLiteral("发: "), data);
 }
 
@@ -50,20 +61,8 @@ void MainWindow::append_coloured_line(const char *colour, const QString &prefix,
 
 void MainWindow::show_pending_lines()
 {
-    if (pending_lines.isEmpty())
-        return;
-    QTextBrowser *view = ui->text_browser;
-    QTextCursor batch(view->document());
-    batch.beginEditBlock();
-    for (const QString &paragraph : qAsConst(pending_lines)) {
-        view->setTextColor(Qt::black);
-        view->append(paragraph);
-    }
-    batch.endEditBlock();
+    text_view->append(pending_lines);
     pending_lines.clear();
-    QTextCursor cursor = view->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    view->setTextCursor(cursor);
 }
 
 void MainWindow::on_checkbox_is_hex_clicked(bool checked)
@@ -92,5 +91,5 @@ void MainWindow::clear_fun()
 {
     usart_ba.clear();
     pending_lines.clear();
-    ui->text_browser->clear();
+    text_view->clear();
 }
