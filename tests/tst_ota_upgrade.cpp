@@ -4,7 +4,6 @@
 #include "dialog_recorder.h"
 #include "event_wait.h"
 #include "mainwindow.h"
-#include "modal_answerer.h"
 #include "ota_frame.h"
 #include "pty_link.h"
 #include "pty_pair.h"
@@ -482,28 +481,6 @@ private slots:
             QVERIFY(received.open(QIODevice::ReadOnly) && received.readAll() == image);
             QVERIFY(recorder->boxes.isEmpty());
         }
-    }
-
-    void real_file_dialog_and_box()
-    {
-        recorder.reset(); // the real dialogs from here on
-        // The dialog opens in the current directory: a small one lists fast.
-        const QString previous_dir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-        const QString path = write_file(QStringLiteral("real.bin"), patterned(20));
-        modal_answerer answerer;
-        answerer.file_answers << QString() << path;
-        driver->single_press();
-        QVERIFY(wait_for([&] { return !answerer.boxes.isEmpty(); }, 30000));
-        QCOMPARE(answerer.file_dialogs, QStringList{QStringLiteral("Open File")});
-        QCOMPARE(answerer.boxes[0].title, QStringLiteral("错误信息"));
-        QCOMPARE(answerer.boxes[0].text, choose_a_file);
-        driver->single_press();
-        QVERIFY(wait_for([&] { return driver->status_label()->text().startsWith("选择"); }, 30000));
-        QDir::setCurrent(previous_dir);
-        QCOMPARE(driver->status_label()->text(), QStringLiteral("选择OTA升级文件:") + path);
-        driver->double_press();
-        QCOMPARE(next_frame(), ota_frame::build_start_frame(20));
     }
 };
 
