@@ -2,7 +2,7 @@
 // once, the time from an acknowledgement's arrival to the next data frame
 // being written, for a 1 MiB image. The view keeps every echoed line.
 #include "dialog_recorder.h"
-#include "main_window_driver.h"
+#include "window_driver.h"
 #include "mainwindow.h"
 #include "ota_frame.h"
 #include "pty_pair.h"

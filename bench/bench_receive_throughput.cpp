@@ -1,7 +1,7 @@
 // Receive path throughput: bytes per second absorbed in 64-byte chunks (red
 // line into the view plus frame search), at start and after 10 MB shown.
 #include "dialog_recorder.h"
-#include "main_window_driver.h"
+#include "window_driver.h"
 #include "mainwindow.h"
 #include "pty_pair.h"
 
