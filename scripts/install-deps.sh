@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing or running the tool
-# needs, and only those still missing. Usage: install-deps.sh build|test|run...
+# needs, and only those still missing.
+# Usage: install-deps.sh build|test|run|package...
 set -euo pipefail
 
 build_packages=(qtbase5-dev libqt5serialport5-dev cmake ninja-build g++ make)
-# Tests run on Qt's offscreen platform; the fuzz target needs clang's runtime.
-test_packages=(clang libclang-rt-14-dev socat)
+# Tests run on Qt's offscreen platform; the fuzz target needs clang's runtime;
+# the package test builds a Debian package and checks its desktop entry.
+test_packages=(clang libclang-rt-14-dev socat dpkg-dev desktop-file-utils file)
 # A desktop session or a virtual display, and a font that has the Chinese texts.
 run_packages=(xvfb xauth fonts-wqy-microhei)
+# cpack -G DEB works out the package's dependencies with dpkg-shlibdeps.
+package_packages=(dpkg-dev)
 
 wanted=()
 for group in "$@"; do
@@ -15,8 +19,9 @@ for group in "$@"; do
     build) wanted+=("${build_packages[@]}") ;;
     test) wanted+=("${build_packages[@]}" "${test_packages[@]}" "${run_packages[@]}") ;;
     run) wanted+=("${build_packages[@]}" "${run_packages[@]}") ;;
+    package) wanted+=("${build_packages[@]}" "${package_packages[@]}") ;;
     *)
-        echo "install-deps.sh: unknown group '$group' (build, test or run)" >&2
+        echo "install-deps.sh: unknown group '$group' (build, test, run or package)" >&2
         exit 2
         ;;
     esac

@@ -11,9 +11,7 @@
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), serial_port(nullptr), status_label(nullptr),
       setting_window(nullptr), package_window(nullptr), tick_timer(nullptr), ota_click_state(0),
-      timer_count(0), ota_click_time(0), is_file_loaded(false), ota_file_size(0), frame_size(0),
-      total_frame_num(0), sent_frame_num(0), send_offset(0), is_last_frame(false),
-      is_ota_running(false), is_hex_send(false), is_rn_send(false), view_timer(nullptr)
+      timer_count(0), ota_click_time(0), is_hex_send(false), is_rn_send(false), view_timer(nullptr)
 {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Vantrel工具集-v1.1.1"));

@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include "ota_session.h"
+
 class QLabel;
 class QTimer;
 class serial_setting;
@@ -57,15 +59,7 @@ private:
     void ota_double_clicked();
     void handle_ota_frame(const QByteArray &frame);
     void send_ota_start_frame();
-    void send_ota_end_frame();
-    quint32 ba_to_u32(const QByteArray &bytes);
-    void handle_start_response(const QByteArray &frame);
-    void handle_data_ack(const QByteArray &frame);
-    void handle_end_response(const QByteArray &frame);
     bool load_ota_file(const QString &path);
-    // A start response has sliced the loaded image: data frames can be cut
-    // and the progress computed.
-    bool is_transfer_ready() const;
     void notify(const QString &text);
 
     Ui::MainWindow *ui;
@@ -75,19 +69,11 @@ private:
     make_package_t *package_window;
     QTimer *tick_timer;
 
-    // OTA upgrade state
+    // OTA upgrade: telling single from double presses, and the upgrade
     int ota_click_state;
     quint32 timer_count;
     quint32 ota_click_time;
-    bool is_file_loaded;
-    QByteArray ota_file_ba;
-    quint32 ota_file_size;
-    quint32 frame_size;
-    quint32 total_frame_num;
-    quint32 sent_frame_num;
-    quint32 send_offset;
-    bool is_last_frame;
-    bool is_ota_running;
+    ota_session ota;
 
     bool is_hex_send;
     bool is_rn_send;

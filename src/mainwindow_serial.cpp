@@ -47,6 +47,8 @@ void MainWindow::handle_port_error(QSerialPort::SerialPortError error)
         return;
     const QString port_name = serial_port->portName();
     serial_port->close();
+    // Nothing more can reach the device: the upgrade, if any, is over.
+    ota.stop();
     set_connected_actions(false);
     status_label->setText(tr("连接已丢失：%1").arg(port_name));
 }

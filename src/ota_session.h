@@ -2,8 +2,11 @@
 #define OTA_SESSION_H
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
+
+Q_DECLARE_LOGGING_CATEGORY(ota_log)
 
 // The upgrade side of the OTA protocol, without a window: the loaded image,
 // the slicing the device asks for, what each received frame calls for, and

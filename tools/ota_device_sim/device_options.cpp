@@ -13,7 +13,7 @@ struct number_option
 QString device_usage()
 {
     return QStringLiteral(
-        "Usage: ota_device_sim --port PATH [options]\n"
+        "Usage: vantrel-device-sim --port PATH [options]\n"
         "Plays the target device of an OTA upgrade on the serial port PATH.\n"
         "\n"
         "  --port PATH              serial port to open (required)\n"

@@ -1,4 +1,4 @@
-// ota_device_sim: a stand-in for the target device of an OTA upgrade.
+// vantrel-device-sim: a stand-in for the target device of an OTA upgrade.
 #include "device_options.h"
 #include "ota_device.h"
 
@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
     bool help = false;
     QString error;
     if (!parse_device_options(arguments, &options, &help, &error)) {
-        QTextStream(stderr) << "ota_device_sim: " << error << "\n\n" << device_usage();
+        QTextStream(stderr) << "vantrel-device-sim: " << error << "\n\n" << device_usage();
         return ota_device::usage_error;
     }
     if (help) {
