@@ -27,48 +27,28 @@ class tst_ota_frame : public QObject
     Q_OBJECT
 
 private slots:
-    void frames_are_taken_by_their_length();
-    void frames_match_the_worked_examples();
-    void data_frame_carries_offset_and_slice();
+    void frames_built();
     void checks_run_in_their_order_data();
     void checks_run_in_their_order();
-    void status_byte_needs_a_data_byte();
-    void conversions();
+    void frames_read();
 };
 
-void tst_ota_frame::frames_match_the_worked_examples()
+void tst_ota_frame::frames_built()
 {
     QCOMPARE(ota_frame::build_end_frame(), hex("515A0303000101B35443"));
     QCOMPARE(ota_frame::build_start_frame(1000), hex("515A03010004000003E89E5443"));
-    QCOMPARE(ota_frame::build_start_frame(0), hex("515A03010004000000 00B35443"));
+    QCOMPARE(ota_frame::build_start_frame(0xA1B2C3D4).mid(6, 4), hex("A1B2C3D4"));
     QCOMPARE(ota_frame::build_frame(ota_frame::command_start, hex("00000100")),
              hex("515A0301000400000100B45443"));
-    QCOMPARE(ota_frame::build_frame(ota_frame::command_data, hex("01")),
-             hex("515A0302000101B25443"));
-    QCOMPARE(ota_frame::build_frame(ota_frame::command_data, hex("00")),
-             hex("515A0302000100B15443"));
-    // The size goes most significant byte first, all 32 bits of it.
-    QCOMPARE(ota_frame::build_start_frame(0xA1B2C3D4).mid(6, 4), hex("A1B2C3D4"));
-}
-
-void tst_ota_frame::data_frame_carries_offset_and_slice()
-{
-    const QByteArray image = hex("AABBCCDD");
-    QCOMPARE(ota_frame::build_data_frame(0, image.constData(), 4),
-             hex("515A030200080000 0000AABBCCDDC65443"));
-
+    QCOMPARE(ota_frame::build_data_frame(0x01020304, "\xAA\xBB\xCC\xDD", 4),
+             hex("515A030200080102 0304AABBCCDDD05443"));
+    QCOMPARE(ota_frame::build_data_frame(0, nullptr, 0), hex("515A03020004000000 00B45443"));
     // Largest slice: the length field is 0xFFFF, the checksum wraps.
     const QByteArray slice(int(ota_frame::max_slice_size), char(0xFF));
-    const QByteArray frame =
-        ota_frame::build_data_frame(0x01020304, slice.constData(), ota_frame::max_slice_size);
+    const QByteArray frame = ota_frame::build_data_frame(0, slice.constData(), 0xFFFB);
     QCOMPARE(frame.size(), 0xFFFF + 9);
-    QCOMPARE(frame.mid(4, 6), hex("FFFF01020304"));
-    QCOMPARE(quint8(frame.at(frame.size() - 3)),
-             quint8(ota_frame::ba_sum(frame.left(frame.size() - 3)) & 0xFF));
-    QCOMPARE(ota_frame::check_received(frame), ota_frame::check_result::accepted);
-
-    // An empty slice still carries its offset.
-    QCOMPARE(ota_frame::build_data_frame(0, nullptr, 0).mid(4, 6), hex("000400000000"));
+    QCOMPARE(frame.mid(4, 6), hex("FFFF00000000"));
+    QCOMPARE(frame.right(3), hex("B35443")); // (0x51+0x5A+3+2+0xFF+0xFF+0xFFFB*0xFF) & 0xFF
 }
 
 void tst_ota_frame::checks_run_in_their_order_data()
@@ -116,50 +96,26 @@ void tst_ota_frame::checks_run_in_their_order()
     QCOMPARE(int(ota_frame::check_received(frame)), result);
 }
 
-void tst_ota_frame::status_byte_needs_a_data_byte()
+void tst_ota_frame::frames_read()
 {
     quint8 status = 0xEE;
     QVERIFY(!ota_frame::status_byte(hex("515A03020000B05443"), &status));
-    QCOMPARE(status, quint8(0xEE));
     QVERIFY(ota_frame::status_byte(hex("515A030200020007B95443"), &status));
     QCOMPARE(status, quint8(0x00));
-}
-
-void tst_ota_frame::conversions()
-{
     bool ok = false;
-    QCOMPARE(ota_frame::ba_to_u32(hex("01020304"), &ok), 0x01020304u);
-    QVERIFY(ok);
     QCOMPARE(ota_frame::ba_to_u32(hex("80000001"), &ok), 2147483649u);
     QVERIFY(ok);
-    QCOMPARE(ota_frame::ba_to_u32(hex("FFFFFFFF")), 0xFFFFFFFFu);
     QCOMPARE(ota_frame::ba_to_u32(hex("010203"), &ok), 0u);
     QVERIFY(!ok);
-    QCOMPARE(ota_frame::ba_to_u32(hex("0102030405"), &ok), 0u);
-    QVERIFY(!ok);
-    QCOMPARE(ota_frame::ba_to_u32(QByteArray(), &ok), 0u);
-    QVERIFY(!ok);
-
     QCOMPARE(ota_frame::ba_to_u16(hex("FFFE")), quint16(65534));
-    QCOMPARE(ota_frame::ba_to_u16(hex("0104")), quint16(260));
     QCOMPARE(ota_frame::ba_to_u16(hex("FF")), quint16(0));
-    QCOMPARE(ota_frame::ba_to_u16(hex("010203")), quint16(0));
-
-    QCOMPARE(ota_frame::ba_sum(QByteArray()), 0u);
-    // Bytes count as unsigned values.
     QCOMPARE(ota_frame::ba_sum(hex("FFFFFF")), 765u);
-    QCOMPARE(ota_frame::ba_sum(hex("515A0303000101")) & 0xFF, 0xB3u);
-}
-
-void tst_ota_frame::frames_are_taken_by_their_length()
-{
     // Image bytes holding both markers do not cut the frame short.
     const QByteArray data_frame = ota_frame::build_data_frame(0, "TCQZ", 4);
     const QByteArray end_frame = ota_frame::build_end_frame();
     QByteArray stream = data_frame + end_frame.left(5);
     QCOMPARE(ota_frame::take_frame_by_length(stream), data_frame);
     QCOMPARE(ota_frame::take_frame_by_length(stream), QByteArray());
-    QCOMPARE(stream, end_frame.left(5));
     stream += end_frame.mid(5);
     QCOMPARE(ota_frame::take_frame_by_length(stream), end_frame);
     QVERIFY(stream.isEmpty());

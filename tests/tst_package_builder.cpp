@@ -1,38 +1,55 @@
-// Golden bytes of the package build: header layout, check blocks, sums.
+// The package format without a window: header bytes, bodies against a plain
+// byte-at-a-time builder, the reader's checks, the hex dump.
 #include "body_source.h"
-#include "header_info.h"
+#include "hex_dump.h"
 #include "package_builder.h"
 #include "package_files.h"
 #include "package_format.h"
+#include "package_reader.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace package_format;
+
 namespace {
 
-QByteArray bytes_from_hex(const char *hex)
+QByteArray hex(const char *text)
 {
-    return QByteArray::fromHex(hex);
+    return QByteArray::fromHex(text);
 }
 
-QByteArray counting_bytes(int count, int first = 1)
+// The body as the format describes it: blocks of check_len bytes, each with
+// its 16-bit big-endian sum, the last one holding the rest (maybe nothing).
+QByteArray plain_body(const QByteArray &source, quint32 check_len)
 {
-    QByteArray bytes;
-    for (int i = 0; i < count; ++i)
-        bytes.append(char(first + i));
+    QByteArray body;
+    for (int pos = 0;;) {
+        const int count = qMin(int(check_len), source.size() - pos);
+        quint16 sum = 0;
+        for (int i = 0; i < count; ++i) {
+            body += source[pos + i];
+            sum += quint8(source[pos + i]);
+        }
+        body += char(sum >> 8);
+        body += char(sum & 0xFF);
+        pos += count;
+        if (count < int(check_len))
+            return body;
+    }
+}
+
+// The package with header bytes replaced and the header sum made to fit.
+QByteArray resealed(QByteArray package, int offset, const QByteArray &bytes)
+{
+    package.replace(offset, bytes.size(), bytes);
+    return package.replace(1022, 2, u16_to_be(byte_sum(package.left(1022))));
+}
+
+QByteArray flipped(QByteArray bytes, int at)
+{
+    bytes[at] = char(bytes[at] ^ 0x10);
     return bytes;
-}
-
-// The body of a package built from `source` at check length `check_len`.
-QByteArray body_of(const QByteArray &source, quint32 check_len)
-{
-    header_info_t header = default_header_info();
-    header.check_len = check_len;
-    QByteArray package;
-    package_builder builder;
-    if (!builder.build_header(header, package) || !builder.build_body(source, check_len, package))
-        return QByteArray("refused");
-    return package.mid(1024);
 }
 
 } // namespace
@@ -42,21 +59,19 @@ class tst_package_builder : public QObject
     Q_OBJECT
 
 private slots:
-    void default_header_bytes();
-    void texts_are_latin1_by_code_unit();
-    void worked_bodies_data();
-    void worked_bodies();
-    void neither_image_gives_1028_bytes();
-    void block_runs_across_the_seam();
-    void body_source_takes_sizes_from_the_files();
-    void write_at_offset_fills_and_refuses();
-    void header_refuses_overlong_or_mismatched_text_data();
-    void header_refuses_overlong_or_mismatched_text();
-    void zero_check_length_never_builds();
-    void sums_wrap_at_16_bits();
+    void header_bytes();
+    void header_refusals_data();
+    void header_refusals();
+    void bodies_data();
+    void bodies();
+    void body_source_from_files();
+    void damage_is_named_data();
+    void damage_is_named();
+    void hex_dump_data();
+    void hex_dump();
 };
 
-void tst_package_builder::default_header_bytes()
+void tst_package_builder::header_bytes()
 {
     header_info_t header = default_header_info();
     header.boot_file_size = 0x01020304;
@@ -64,225 +79,235 @@ void tst_package_builder::default_header_bytes()
     QByteArray package;
     package_builder builder;
     QVERIFY(builder.build_header(header, package));
-    QCOMPARE(package.size(), 1024);
     QCOMPARE(builder.new_bin_is_write_addr, 1024u);
+    const QByteArray ff(1024, char(0xFF));
+    QCOMPARE(package.left(148), hex("000000064b3538545145") + ff.left(54) + hex("0009") +
+                                    "v01.00.01" + ff.left(21) + hex("0009") + "v01.00.01" +
+                                    ff.left(29) + hex("8a8a8a8a8a8a8a8a00000005"));
+    QCOMPARE(package.mid(148, 860), ff.left(860));
+    QCOMPARE(package.mid(1008, 14), hex("01020304ffffffffa0b0c0d0ff55"));
+    QCOMPARE(package.mid(1022), hex("d26d")); // 0xcf83 with both sizes 0
 
-    QCOMPARE(package.mid(0, 10), bytes_from_hex("000000064b3538545145"));
-    QCOMPARE(package.mid(10, 54), QByteArray(54, char(0xFF)));
-    QCOMPARE(package.mid(64, 11), bytes_from_hex("0009") + "v01.00.01");
-    QCOMPARE(package.mid(75, 21), QByteArray(21, char(0xFF)));
-    QCOMPARE(package.mid(96, 11), bytes_from_hex("0009") + "v01.00.01");
-    QCOMPARE(package.mid(107, 29), QByteArray(29, char(0xFF)));
-    QCOMPARE(package.mid(136, 12), bytes_from_hex("8a8a8a8a8a8a8a8a00000005"));
-    QCOMPARE(package.mid(148, 860), QByteArray(860, char(0xFF)));
-    QCOMPARE(package.mid(1008, 16),
-             bytes_from_hex("01020304ffffffffa0b0c0d0ff55") +
-                 package_format::u16_to_be(package_format::byte_sum(package.left(1022))));
-
-    // Sum of the defaults with both sizes 0, worked out independently.
-    header.boot_file_size = 0;
-    header.app_file_size = 0;
+    // Texts go one byte per UTF-16 unit: U+00E9 as is, U+4E2D and the two
+    // halves of U+1F600 as '?'; an empty text leaves its slot as fill.
+    header.product_info = QString::fromUtf8("\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80");
+    header.product_info_len = 4;
+    header.boot_version.clear();
+    header.boot_version_len = 0;
     package.clear();
     builder.reset();
     QVERIFY(builder.build_header(header, package));
-    QCOMPARE(package.mid(1022), bytes_from_hex("cf83"));
+    QCOMPARE(package.left(9), hex("00000004e93f3f3fff"));
+    QCOMPARE(package.mid(64, 32), hex("0000") + ff.left(30));
+
+    // Only forward: a write below the write position is refused.
+    QByteArray bytes;
+    builder.reset();
+    QVERIFY(builder.write_at_offset(2, "ab", bytes));
+    QVERIFY(!builder.write_at_offset(3, "zz", bytes));
+    QVERIFY(builder.write_at_offset(4, "c", bytes));
+    QCOMPARE(bytes, hex("ffff616263"));
 }
 
-void tst_package_builder::texts_are_latin1_by_code_unit()
+void tst_package_builder::header_refusals_data()
 {
-    header_info_t header = default_header_info();
-    // U+00E9 is Latin-1; U+4E2D and the surrogate pair of U+1F600 are not.
-    header.product_info = QString::fromUtf8("\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80");
-    header.product_info_len = quint32(header.product_info.size());
-    header.boot_version.clear();
-    header.boot_version_len = 0;
-    QCOMPARE(header.product_info_len, 4u);
+    QTest::addColumn<int>("product");
+    QTest::addColumn<int>("boot");
+    QTest::addColumn<int>("app");
+    QTest::addColumn<int>("boot_len_field"); // -1: the text's length
+    QTest::addColumn<quint32>("check_len");
+    QTest::addColumn<int>("status");
+    const int ok = int(build_status::ok), refused = int(build_status::header_refused);
+    QTest::newRow("full slots") << 60 << 30 << 38 << -1 << 5u << ok;
+    QTest::newRow("product 61") << 61 << 9 << 9 << -1 << 5u << refused;
+    QTest::newRow("boot 31") << 6 << 31 << 9 << -1 << 5u << refused;
+    QTest::newRow("app 39") << 6 << 9 << 39 << -1 << 5u << refused;
+    QTest::newRow("length field disagrees") << 6 << 9 << 9 << 8 << 5u << refused;
+    QTest::newRow("check length 0") << 6 << 9 << 9 << -1 << 0u << int(build_status::check_len_zero);
+}
 
+void tst_package_builder::header_refusals()
+{
+    QFETCH(int, product);
+    QFETCH(int, boot);
+    QFETCH(int, app);
+    QFETCH(int, boot_len_field);
+    QFETCH(quint32, check_len);
+    QFETCH(int, status);
+    header_info_t header = default_header_info();
+    header.product_info = QString(product, QLatin1Char('p'));
+    header.product_info_len = quint32(product);
+    header.boot_version = QString(boot, QLatin1Char('b'));
+    header.boot_version_len = quint16(boot_len_field < 0 ? boot : boot_len_field);
+    header.app_version = QString(app, QLatin1Char('a'));
+    header.app_version_len = quint16(app);
+    header.check_len = check_len;
     QByteArray package;
+    QCOMPARE(int(build_package(header, "12345678", package)), status);
+    QCOMPARE(package.isEmpty(), status != int(build_status::ok));
+    // The steps refuse on their own, and a body never goes without a header.
     package_builder builder;
-    QVERIFY(builder.build_header(header, package));
-    QCOMPARE(package.mid(0, 9), bytes_from_hex("00000004e93f3f3fff"));
-    // An empty text leaves its whole slot as fill.
-    QCOMPARE(package.mid(64, 32), bytes_from_hex("0000") + QByteArray(30, char(0xFF)));
+    QCOMPARE(builder.build_header(header, package = QByteArray()),
+             status != int(build_status::header_refused));
+    QVERIFY(!package_builder().build_body("12345678", 5, package = QByteArray()));
 }
 
-void tst_package_builder::worked_bodies_data()
+void tst_package_builder::bodies_data()
 {
-    QTest::addColumn<int>("source_size");
-    QTest::addColumn<QByteArray>("body");
-    QTest::newRow("12 bytes") << 12 << bytes_from_hex("0102030405000f060708090a00280b0c0017");
-    QTest::newRow("10 bytes ends with an empty block")
-        << 10 << bytes_from_hex("0102030405000f060708090a00280000");
-    QTest::newRow("empty source") << 0 << bytes_from_hex("0000");
-    QTest::newRow("shorter than a block") << 3 << bytes_from_hex("0102030006");
+    QTest::addColumn<quint32>("check_len");
+    for (const quint32 check_len : {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 16, 31, 32, 33, 64, 300})
+        QTest::newRow(qPrintable(QString::number(check_len))) << check_len;
 }
 
-void tst_package_builder::worked_bodies()
+void tst_package_builder::bodies()
 {
-    QFETCH(int, source_size);
-    QFETCH(QByteArray, body);
-    QCOMPARE(body_of(counting_bytes(source_size), 5), body);
+    QFETCH(quint32, check_len);
+    // Golden bodies at check length 5, worked out by hand.
+    QCOMPARE(plain_body(package_files::counting(12), 5),
+             hex("0102030405000f060708090a00280b0c0017"));
+    QCOMPARE(plain_body(package_files::counting(10), 5), hex("0102030405000f060708090a00280000"));
+    QCOMPARE(plain_body(QByteArray(), 5), hex("0000"));
+    // Every size near the block and word edges, both images, either or none.
+    for (int size = 0; size < 700; size += size < 80 ? 1 : 37) {
+        header_info_t header = default_header_info();
+        header.check_len = check_len;
+        header.boot_upgrade_flag = size % 4 < 2 ? upgrade_flag_yes : upgrade_flag_no;
+        header.app_upgrade_flag = size % 2 ? upgrade_flag_yes : upgrade_flag_no;
+        header.boot_file_size = quint32(size / 3);
+        header.app_file_size = quint32(size - size / 3);
+        const QByteArray boot = package_files::random(size / 3, quint32(size));
+        const QByteArray app = package_files::random(size - size / 3, check_len);
+        const QByteArray source = (header.boot_upgrade_flag == upgrade_flag_yes ? boot : "") +
+                                  (header.app_upgrade_flag == upgrade_flag_yes ? app : "");
+        QByteArray package;
+        QCOMPARE(build_package(header, source, package), build_status::ok);
+        const QByteArray body = plain_body(source, check_len);
+        QCOMPARE(package.mid(1024, body.size()), body);
+        QCOMPARE(package.size(), 1024 + body.size() + 2);
+        quint16 sum = 0;
+        for (int i = 0; i < package.size() - 2; ++i)
+            sum += quint8(package[i]);
+        QCOMPARE(package.right(2), u16_to_be(sum));
+        const package_report report = read_package(package);
+        QVERIFY2(report.ok(), qPrintable(report.detail));
+        QCOMPARE(report.block_count, source.size() / check_len + 1);
+    }
 }
 
-void tst_package_builder::neither_image_gives_1028_bytes()
-{
-    header_info_t header = default_header_info();
-    header.boot_upgrade_flag = upgrade_flag_no;
-    header.app_upgrade_flag = upgrade_flag_no;
-    // Neither file exists: images that are not carried are never read.
-    QByteArray source = "stale";
-    const body_source_result read =
-        read_body_source(header, QStringLiteral("/nonexistent/boot"), QString(), source);
-    QCOMPARE(read.status, image_file::read_status::ok);
-    QVERIFY(source.isEmpty());
-
-    QByteArray package;
-    QCOMPARE(build_package(header, source, package), build_status::ok);
-    QCOMPARE(package.size(), 1028);
-    QCOMPARE(package.mid(136, 8), bytes_from_hex("5a5a5a5a5a5a5a5a"));
-    QCOMPARE(package.mid(1022), bytes_from_hex("ce030000ced4"));
-}
-
-void tst_package_builder::block_runs_across_the_seam()
+void tst_package_builder::body_source_from_files()
 {
     QTemporaryDir dir;
-    const QString boot = dir.filePath("boot.bin");
-    const QString app = dir.filePath("app.bin");
-    QVERIFY(package_files::write(boot, bytes_from_hex("010203040506")));
-    QVERIFY(package_files::write(app, bytes_from_hex("a0a1a2")));
+    const QString boot = dir.filePath("boot.bin"), app = dir.filePath("app.bin");
+    QVERIFY(package_files::write(boot, hex("010203040506")));
+    QVERIFY(package_files::write(app, hex("a0a1a2")));
     header_info_t header = default_header_info();
     header.check_len = 4;
+    header.boot_file_size = 1000; // measured before the image was rebuilt
     QByteArray source;
     QCOMPARE(read_body_source(header, boot, app, source).status, image_file::read_status::ok);
     QByteArray package;
     QCOMPARE(build_package(header, source, package), build_status::ok);
     // Block 1 holds the last two boot bytes and the first two app bytes.
-    QCOMPARE(package.mid(1024, 15), bytes_from_hex("01020304000a0506a0a1014ca200a2"));
-    QCOMPARE(package_format::be_to_u16(package.constData() + 1039),
-             package_format::byte_sum(package.left(1039)));
-    QCOMPARE(package.mid(1008, 4), bytes_from_hex("00000006"));
-    QCOMPARE(package.mid(1016, 4), bytes_from_hex("00000003"));
-}
+    QCOMPARE(package.mid(1024, 15), hex("01020304000a0506a0a1014ca200a2"));
+    QCOMPARE(package.mid(1008, 12), hex("00000006ffffffff00000003"));
 
-void tst_package_builder::body_source_takes_sizes_from_the_files()
-{
-    QTemporaryDir dir;
-    const QString boot = dir.filePath("boot.bin");
-    const QString app = dir.filePath("app.bin");
-    QVERIFY(package_files::write(boot, package_files::counting(7)));
-    QVERIFY(package_files::write(app, package_files::counting(3)));
-    header_info_t header = default_header_info();
-    header.boot_file_size = 1000; // measured when chosen, before a rebuild
-    header.app_file_size = 2000;
+    // An image that is not carried is neither read nor measured.
     header.app_upgrade_flag = upgrade_flag_no;
-    QByteArray source;
-    QCOMPARE(read_body_source(header, boot, app, source).status, image_file::read_status::ok);
-    QCOMPARE(source, package_files::counting(7));
-    QCOMPARE(header.boot_file_size, 7u);
-    // A size that is not carried stays as it was measured.
-    QCOMPARE(header.app_file_size, 2000u);
-
-    // The first image that cannot be read stops it, naming the file.
+    QCOMPARE(read_body_source(header, boot, "/nonexistent", source).status,
+             image_file::read_status::ok);
+    QCOMPARE(source, hex("010203040506"));
     header.app_upgrade_flag = upgrade_flag_yes;
-    const body_source_result failed =
-        read_body_source(header, boot, dir.filePath("missing.bin"), source);
+    const body_source_result failed = read_body_source(header, boot, "/nonexistent", source);
     QCOMPARE(failed.status, image_file::read_status::open_failed);
-    QCOMPARE(failed.path, dir.filePath("missing.bin"));
-    QVERIFY(!failed.error_text.isEmpty());
+    QCOMPARE(failed.path, QStringLiteral("/nonexistent"));
+    QCOMPARE(header.app_file_size, 3u);
 }
 
-void tst_package_builder::write_at_offset_fills_and_refuses()
+void tst_package_builder::damage_is_named_data()
 {
-    package_builder builder;
-    QByteArray package;
-    QVERIFY(builder.write_at_offset(2, "ab", package));
-    QCOMPARE(package, bytes_from_hex("ffff6162"));
-    QCOMPARE(builder.new_bin_is_write_addr, 4u);
-
-    QTest::ignoreMessage(QtDebugMsg, "offset_addr = 3");
-    QTest::ignoreMessage(QtDebugMsg, "new_bin_is_write_addr = 4");
-    QTest::ignoreMessage(QtDebugMsg, "offset_addr < new_bin_is_write_addr");
-    QVERIFY(!builder.write_at_offset(3, "zz", package));
-    QCOMPARE(package, bytes_from_hex("ffff6162"));
-    QCOMPARE(builder.new_bin_is_write_addr, 4u);
-
-    QVERIFY(builder.write_at_offset(4, "c", package));
-    QCOMPARE(package, bytes_from_hex("ffff616263"));
-}
-
-void tst_package_builder::header_refuses_overlong_or_mismatched_text_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("product 60") << "product" << 60 << true;
-    QTest::newRow("product 61") << "product" << 61 << false;
-    QTest::newRow("boot 30") << "boot" << 30 << true;
-    QTest::newRow("boot 31") << "boot" << 31 << false;
-    QTest::newRow("app 38") << "app" << 38 << true;
-    QTest::newRow("app 39") << "app" << 39 << false;
-}
-
-void tst_package_builder::header_refuses_overlong_or_mismatched_text()
-{
-    QFETCH(QString, field);
-    QFETCH(int, length);
-    QFETCH(bool, accepted);
+    QTest::addColumn<QByteArray>("package");
+    QTest::addColumn<int>("check");
+    QTest::addColumn<int>("block");
+    // Boot 12 and app 10 bytes at check length 5: blocks of 5 + 2 bytes from
+    // offset 1024, the last one (block 4) holds 2 image bytes.
     header_info_t header = default_header_info();
-    const QString text(length, QLatin1Char('w'));
-    if (field == "product") {
-        header.product_info = text;
-        header.product_info_len = quint32(length);
-    } else if (field == "boot") {
-        header.boot_version = text;
-        header.boot_version_len = quint16(length);
-    } else {
-        header.app_version = text;
-        header.app_version_len = quint16(length);
+    header.boot_file_size = 12;
+    header.app_file_size = 10;
+    QByteArray good;
+    QCOMPARE(build_package(header, package_files::random(22, 5), good), build_status::ok);
+    const int end = good.size() - 2;
+    auto row = [](const char *name, const QByteArray &package, package_check check,
+                  int block = -1) { QTest::newRow(name) << package << int(check) << block; };
+    row("intact", good, package_check::none);
+    row("product text", flipped(good, 5), package_check::header_checksum);
+    row("fill in the header", flipped(good, 500), package_check::header_checksum);
+    row("header marker", flipped(good, 1021), package_check::header_marker);
+    row("header sum", flipped(good, 1023), package_check::header_checksum);
+    row("first image byte", flipped(good, 1024), package_check::block_checksum, 0);
+    row("byte in block 2", flipped(good, 1024 + 2 * 7 + 3), package_check::block_checksum, 2);
+    row("sum of block 1", flipped(good, 1024 + 7 + 5), package_check::block_checksum, 1);
+    row("sum of the last block", flipped(good, end - 1), package_check::block_checksum, 4);
+    row("package sum", flipped(good, end), package_check::package_checksum);
+    row("package sum low byte", flipped(good, end + 1), package_check::package_checksum);
+    row("one byte short", good.left(end + 1), package_check::body_length);
+    row("one byte too many", good + '\0', package_check::body_length);
+    row("header only", good.left(1024), package_check::file_length);
+    // Damage behind a header sum made to fit.
+    row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
+    row("app size 9", resealed(good, 1016, u32_to_be(9)), package_check::body_length);
+    row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),
+        package_check::body_length);
+    row("fill after check length", resealed(good, 148, hex("00")), package_check::header_fill);
+    row("fill after boot size", resealed(good, 1012, hex("00")), package_check::header_fill);
+    row("boot flag", resealed(good, 136, u32_to_be(0x8A8A8A8B)), package_check::header_fields);
+    row("app flag", resealed(good, 140, u32_to_be(0)), package_check::header_fields);
+    row("check length 0", resealed(good, 144, u32_to_be(0)), package_check::header_fields);
+    row("product 61", resealed(good, 0, u32_to_be(61)), package_check::header_fields);
+    row("app version 39", resealed(good, 96, u16_to_be(39)), package_check::header_fields);
+}
+
+void tst_package_builder::damage_is_named()
+{
+    QFETCH(QByteArray, package);
+    QFETCH(int, check);
+    QFETCH(int, block);
+    const package_report report = read_package(package);
+    QCOMPARE(package_check_name(report.failed), package_check_name(package_check(check)));
+    QCOMPARE(report.failed_block, qint64(block));
+}
+
+void tst_package_builder::hex_dump_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("dump");
+    const QString line = "00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F  "
+                         "10 11 12 13 14 15 16 17  18 19 1A 1B 1C 1D 1E 1F\n";
+    QTest::newRow("empty") << 0 << QString();
+    QTest::newRow("one byte") << 1 << "00";
+    QTest::newRow("8 bytes end in one space") << 8 << "00 01 02 03 04 05 06 07 ";
+    QTest::newRow("9 bytes") << 9 << "00 01 02 03 04 05 06 07  08";
+    QTest::newRow("32 bytes end the line") << 32 << line;
+    QTest::newRow("33 bytes") << 33 << line + "20";
+    QTest::newRow("2049 bytes: 64 lines, an empty one, one byte") << 2049 << QString();
+}
+
+void tst_package_builder::hex_dump()
+{
+    QFETCH(int, count);
+    QFETCH(QString, dump);
+    QByteArray bytes(count, '\0');
+    for (int i = 0; i < count; ++i)
+        bytes[i] = char(i);
+    if (count < 2048) {
+        QCOMPARE(hex_dump_text(bytes), dump);
+        return;
     }
-    QByteArray package;
-    package_builder builder;
-    QCOMPARE(builder.build_header(header, package), accepted);
-    QCOMPARE(package.size(), accepted ? 1024 : 0);
-    QCOMPARE(build_package(header, QByteArray(), package),
-             accepted ? build_status::ok : build_status::header_refused);
-
-    // A length field that disagrees with its text would misplace the text.
-    header = default_header_info();
-    header.boot_version_len = 8;
-    package.clear();
-    builder.reset();
-    QVERIFY(!builder.build_header(header, package));
-    QVERIFY(package.isEmpty());
-}
-
-void tst_package_builder::zero_check_length_never_builds()
-{
-    header_info_t header = default_header_info();
-    header.check_len = 0;
-    QByteArray package;
-    QCOMPARE(build_package(header, counting_bytes(10), package), build_status::check_len_zero);
-    QVERIFY(package.isEmpty());
-
-    package_builder builder;
-    QVERIFY(builder.build_header(header, package));
-    QVERIFY(!builder.build_body(counting_bytes(10), 0, package));
-    QCOMPARE(package.size(), 1024);
-    // A body without its header is refused as well.
-    QByteArray headless;
-    package_builder fresh;
-    QVERIFY(!fresh.build_body(counting_bytes(10), 5, headless));
-    QVERIFY(headless.isEmpty());
-}
-
-void tst_package_builder::sums_wrap_at_16_bits()
-{
-    QCOMPARE(package_format::byte_sum(QByteArray()), quint16(0));
-    // 258 bytes of 0xFF sum to 65790 = 0x100FE.
-    QCOMPARE(package_format::byte_sum(QByteArray(258, char(0xFF))), quint16(0x00FE));
-    QCOMPARE(package_format::u32_to_be(0x8A8B8C8D), bytes_from_hex("8a8b8c8d"));
-    QCOMPARE(package_format::u16_to_be(0xBEEF), bytes_from_hex("beef"));
-    QCOMPARE(package_format::be_to_u32("\xde\xad\xbe\xef"), 0xDEADBEEFu);
+    const QStringList lines = hex_dump_text(bytes).split('\n');
+    QCOMPARE(lines.size(), 66);
+    QCOMPARE(lines[63], QStringLiteral("E0 E1 E2 E3 E4 E5 E6 E7  E8 E9 EA EB EC ED EE EF  "
+                                       "F0 F1 F2 F3 F4 F5 F6 F7  F8 F9 FA FB FC FD FE FF"));
+    QCOMPARE(lines[64], QString());
+    QCOMPARE(lines[65], QStringLiteral("00"));
 }
 
 QTEST_GUILESS_MAIN(tst_package_builder)

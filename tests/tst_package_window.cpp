@@ -1,22 +1,19 @@
-// The package maker window driven through its buttons, with every box and
-// file dialog answered by the recorder, on real files.
+// The package maker window and its header form, driven through their
+// widgets on real files; boxes and file dialogs answered by the recorder,
+// and a few through the real dialogs.
 #include "config_header_t.h"
 #include "dialog_recorder.h"
 #include "hex_dump.h"
-#include "mainwindow.h"
 #include "make_package_t.h"
-#include "package_builder.h"
+#include "modal_answerer.h"
 #include "package_files.h"
 #include "package_reader.h"
+#include "window_driver.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -26,61 +23,58 @@
 
 namespace {
 
-using box_kind = user_dialogs::box_kind;
-
-template <typename T> T *child(QWidget *parent, const char *name)
-{
-    T *widget = parent->findChild<T *>(QString::fromLatin1(name));
-    if (!widget)
-        qFatal("no widget %s", name);
-    return widget;
-}
-
-// One maker window with the recorder answering its dialogs.
+// One maker window; `dialogs` answers its boxes and file dialogs unless the
+// test asks for the real ones.
 struct maker
 {
-    dialog_recorder dialogs;
+    explicit maker(bool real_dialogs = false)
+    {
+        if (!real_dialogs)
+            dialogs.reset(new dialog_recorder);
+        window.show();
+    }
+    std::unique_ptr<dialog_recorder> dialogs;
     make_package_t window;
     config_header_t *form = window.header_window();
-
     QLineEdit *boot_path = child<QLineEdit>(&window, "line_boot_input_file_dir");
-    QLineEdit *app_path = child<QLineEdit>(&window, "line_app_input_file_dir");
     QLineEdit *output_path = child<QLineEdit>(&window, "line_output_file_dir");
     QTextBrowser *browser = child<QTextBrowser>(&window, "textBrowser");
 
-    maker() { window.show(); }
-
-    void choose_boot(const QString &path) { choose("pushbutton_open_boot_file", path); }
-    void choose_app(const QString &path) { choose("pushbutton_open_app_file", path); }
-    void choose(const char *button, const QString &path)
+    void press(const char *button, const QString &answer = QString())
     {
-        dialogs.file_answers = QStringList{path};
+        if (dialogs)
+            dialogs->file_answers = QStringList{answer};
         child<QPushButton>(&window, button)->click();
     }
-    void start(const QString &output)
+    void choose(const QString &boot, const QString &app)
     {
-        // An answer left over from a start that stopped early is dropped.
-        dialogs.file_answers = QStringList{output};
-        child<QPushButton>(&window, "pushbutton_start_make")->click();
+        press("pushbutton_open_boot_file", boot);
+        press("pushbutton_open_app_file", app);
+        dialogs->boxes.clear();
     }
-    // Edits the header form as a user would and applies it.
-    void apply_header(bool boot, bool app, const QString &check_len = QStringLiteral("5"),
-                      const QString &product = QStringLiteral("K58TQE"))
+    void start(const QString &output) { press("pushbutton_start_make", output); }
+    void set_text(const char *field, const QString &text)
     {
-        form->show();
+        child<QLineEdit>(form, field)->setText(text);
+    }
+    void type_check_len(const QString &text)
+    {
+        QLineEdit *field = child<QLineEdit>(form, "lineedit_check_len");
+        field->clear();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    void tick(bool boot, bool app)
+    {
         child<QRadioButton>(form, "radiobutton_boot")->setChecked(boot);
         child<QRadioButton>(form, "radiobutton_app")->setChecked(app);
-        child<QLineEdit>(form, "lineedit_product_info")->setText(product);
-        QLineEdit *field = child<QLineEdit>(form, "lineedit_check_len");
-        field->setText(check_len);
-        emit field->editingFinished();
-        child<QPushButton>(form, "pusshbutton_apply")->click();
     }
-    QStringList box_texts() const
+    void apply() { child<QPushButton>(form, "pusshbutton_apply")->click(); }
+    QStringList boxes() const
     {
         QStringList texts;
-        for (const dialog_recorder::box &box : dialogs.boxes)
-            texts << box.title + QLatin1Char('|') + box.text;
+        for (const dialog_recorder::box &box : dialogs->boxes)
+            texts << box.title + '|' + box.text;
         return texts;
     }
 };
@@ -94,234 +88,253 @@ class tst_package_window : public QObject
 private slots:
     void initTestCase();
     void init();
-    void starts_empty_and_opens_the_header_form();
-    void choosing_an_image_measures_and_dumps_it();
-    void large_dump_is_cut_with_a_note();
-    void cancelled_choice_then_boot_check();
-    void boot_check_comes_before_app_check();
-    void unreadable_choice_still_records_the_size();
-    void oversized_image_is_refused_when_chosen();
-    void both_images_build_the_expected_package();
-    void neither_image_selected_builds_1028_bytes();
-    void cancelled_save_writes_nothing();
+    void check_length_field_data();
+    void check_length_field();
+    void form_fills_the_record_on_apply_only();
+    void choosing_measures_and_dumps();
+    void start_checks();
+    void builds_the_package();
     void refused_before_the_save_dialog_data();
     void refused_before_the_save_dialog();
-    void image_gone_at_build_time_stops_the_build();
-    void rebuilt_image_sizes_come_from_the_build();
-    void output_that_cannot_be_written();
-    void short_write_removes_the_cut_off_package();
-    void closing_hands_back_to_the_main_window();
+    void failures_during_the_build();
+    void through_the_real_dialogs();
 
 private:
     QTemporaryDir dir;
-    QString boot_file;
-    QString app_file;
-    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QString boot_file, app_file, out_file;
 };
 
 void tst_package_window::initTestCase()
 {
     Q_INIT_RESOURCE(images);
-    QVERIFY(dir.isValid());
-    boot_file = path("boot.bin");
-    app_file = path("app.bin");
+    boot_file = dir.filePath("boot.bin");
+    app_file = dir.filePath("app.bin");
+    out_file = dir.filePath("out.bin");
 }
 
 void tst_package_window::init()
 {
     QVERIFY(package_files::write(boot_file, package_files::counting(12)));
     QVERIFY(package_files::write(app_file, package_files::counting(10)));
-    QFile::remove(path("out.bin"));
+    QVERIFY(package_files::write(out_file, "old package"));
 }
 
-void tst_package_window::starts_empty_and_opens_the_header_form()
+void tst_package_window::check_length_field_data()
 {
-    maker m;
-    QCOMPARE(m.window.windowTitle(), QStringLiteral("Vantrel工具集-升级包制作界面"));
-    for (QLineEdit *field : {m.boot_path, m.app_path, m.output_path}) {
-        QVERIFY(field->text().isEmpty());
-        QVERIFY(!field->isEnabled());
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("normalised"); // empty: refused with a box
+    QTest::addColumn<quint32>("value");
+    QTest::newRow("5") << "5"
+                       << "0x0005" << 5u;
+    QTest::newRow("abc") << "abc"
+                         << "0x0abc" << 0xABCu;
+    QTest::newRow("0X1f") << "0X1f"
+                          << "0x001f" << 31u;
+    QTest::newRow("0x alone") << "0x"
+                              << "0x0000" << 0u;
+    QTest::newRow("empty") << ""
+                           << "0x0000" << 0u;
+    QTest::newRow("six digits") << "123456"
+                                << "0x123456" << 0x123456u;
+    QTest::newRow("0x1234 kept") << "0x1234"
+                                 << "0x1234" << 0x1234u;
+    QTest::newRow("x1 is not a number") << "x1"
+                                        << "0x00x1" << 0u;
+    QTest::newRow("keystrokes refused") << "12g- 3456789"
+                                        << "0x123456" << 0x123456u;
+    QTest::newRow("00x1") << "00x1"
+                          << "" << 0u;
+    QTest::newRow("1230x") << "1230x"
+                           << "" << 0u;
+    QTest::newRow("0xx") << "0xx"
+                         << "" << 0u;
+    QTest::newRow("0xX1") << "0xX1"
+                          << "" << 0u;
+}
+
+void tst_package_window::check_length_field()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, normalised);
+    QFETCH(quint32, value);
+    // The real box: the field must be empty while it is open, and stay
+    // empty when the box's focus change finishes the editing once more.
+    config_header_t form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QLineEdit *field = child<QLineEdit>(&form, "lineedit_check_len");
+    QString while_open = "never seen";
+    modal_answerer answerer([&](QMessageBox *) { while_open = field->text(); });
+    field->setFocus();
+    field->clear();
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    QApplication::processEvents();
+    QCOMPARE(field->text(), normalised);
+    if (normalised.isEmpty()) {
+        QCOMPARE(answerer.boxes.size(), 1);
+        QCOMPARE(answerer.boxes[0].title, QStringLiteral("输入错误"));
+        QCOMPARE(answerer.boxes[0].text, QStringLiteral("请重新输入"));
+        QCOMPARE(while_open, QString());
+    } else {
+        QVERIFY(answerer.boxes.isEmpty());
     }
-    QVERIFY(m.browser->toPlainText().isEmpty());
-    QVERIFY(!m.form->isVisible());
-    QAction *action = m.window.findChild<QAction *>(QStringLiteral("action_config_header"));
-    QVERIFY(action);
-    QCOMPARE(action->text(), QStringLiteral("配置头部信息"));
-    action->trigger();
-    QVERIFY(m.form->isVisible());
-    QCOMPARE(m.form->get_header_info().boot_file_size, 0u);
+    QCOMPARE(form.get_header_info().check_len, 5u); // only apply stores it
+    child<QPushButton>(&form, "pusshbutton_apply")->click();
+    QCOMPARE(form.get_header_info().check_len, value);
 }
 
-void tst_package_window::choosing_an_image_measures_and_dumps_it()
+void tst_package_window::form_fills_the_record_on_apply_only()
 {
     maker m;
+    m.form->header_info.boot_file_size = 1234;
+    m.form->show();
+    m.set_text("lineedit_product_info", QString::fromUtf8("产品\xf0\x9f\x98\x80"));
+    m.set_text("lineedit_boot_version", QString());
+    m.set_text("lineedit_app_version", " v9 ");
+    QCOMPARE(child<QLineEdit>(m.form, "lineedit_product_info_len")->text(), QStringLiteral("4"));
+    QCOMPARE(child<QLineEdit>(m.form, "lineedit_boot_version_len")->text(), QStringLiteral("0"));
+    QCOMPARE(child<QLineEdit>(m.form, "lineedit_app_version_len")->text(), QStringLiteral("4"));
+    m.type_check_len("1000");
+    QTest::mouseClick(child<QRadioButton>(m.form, "radiobutton_boot"), Qt::LeftButton);
+    // Closing keeps the record; the widgets keep the edits for the next apply.
+    QVERIFY(m.form->close());
+    QCOMPARE(m.form->get_header_info().product_info, QStringLiteral("K58TQE"));
+    m.form->show();
+    m.apply();
+    QVERIFY(!m.form->isVisible());
+    header_info_t header = m.form->get_header_info();
+    QCOMPARE(header.product_info, QString::fromUtf8("产品\xf0\x9f\x98\x80"));
+    QCOMPARE(header.product_info_len, 4u);
+    QCOMPARE(header.boot_version_len, quint16(0));
+    QCOMPARE(header.app_version, QStringLiteral(" v9 "));
+    QCOMPARE(header.app_version_len, quint16(4));
+    QCOMPARE(header.check_len, 0x1000u);
+    QCOMPARE(header.boot_upgrade_flag, upgrade_flag_no);
+    QCOMPARE(header.app_upgrade_flag, upgrade_flag_yes);
+    QCOMPARE(header.boot_file_size, 1234u);
+    m.tick(true, false);
+    m.apply();
+    QCOMPARE(m.form->get_header_info().boot_upgrade_flag, upgrade_flag_yes);
+    QCOMPARE(m.form->get_header_info().app_upgrade_flag, upgrade_flag_no);
+    // The tool bar action opens the form.
+    m.window.findChild<QAction *>("action_config_header")->trigger();
+    QVERIFY(m.form->isVisible());
+}
+
+void tst_package_window::choosing_measures_and_dumps()
+{
+    maker m;
+    QVERIFY(!m.boot_path->isEnabled() && !m.output_path->isEnabled());
     QVERIFY(package_files::write(app_file, package_files::counting(33, 0)));
-    m.choose_app(app_file);
-    QCOMPARE(m.app_path->text(), app_file);
+    m.press("pushbutton_open_app_file", app_file);
+    QCOMPARE(child<QLineEdit>(&m.window, "line_app_input_file_dir")->text(), app_file);
     QCOMPARE(m.form->header_info.app_file_size, 33u);
-    QCOMPARE(m.browser->toPlainText(), hex_dump_text(package_files::counting(33, 0)));
-    QVERIFY(m.browser->toPlainText().endsWith(QStringLiteral("1F\n20")));
-    QCOMPARE(m.window.statusBar()->currentMessage(), QStringLiteral("读取数据完毕"));
-    QVERIFY(m.dialogs.boxes.isEmpty());
-    QCOMPARE(m.dialogs.file_requests.size(), 1);
-    QCOMPARE(m.dialogs.file_requests[0].caption, QStringLiteral("Open File"));
-    QCOMPARE(m.dialogs.file_requests[0].dir, QDir::currentPath());
-    QCOMPARE(m.dialogs.file_requests[0].filter, QString());
+    QVERIFY(m.browser->toPlainText().endsWith("18 19 1A 1B 1C 1D 1E 1F\n20"));
+    const dialog_recorder::file_request request = m.dialogs->file_requests.value(0);
+    QCOMPARE(request.caption + '|' + request.dir + '|' + request.filter,
+             "Open File|" + QDir::currentPath() + '|');
+
+    // A dump stops with a note after max_dump_bytes.
+    const QByteArray big = package_files::random(make_package_t::max_dump_bytes + 5, 9);
+    QVERIFY(package_files::write(boot_file, big));
+    m.press("pushbutton_open_boot_file", boot_file);
+    QCOMPARE(m.browser->toPlainText(), hex_dump_text(big.left(make_package_t::max_dump_bytes)) +
+                                           QStringLiteral("\n……（仅显示前 %1 字节，共 %2 字节）")
+                                               .arg(make_package_t::max_dump_bytes)
+                                               .arg(big.size()));
+    const QString dump = m.browser->toPlainText();
+
+    // A directory has a size but cannot be read; a cancel empties the path.
+    m.press("pushbutton_open_boot_file", dir.path());
+    QCOMPARE(m.boot_path->text(), dir.path());
+    QCOMPARE(qint64(m.form->header_info.boot_file_size), QFileInfo(dir.path()).size());
+    m.press("pushbutton_open_boot_file", QString());
+    QCOMPARE(m.boot_path->text(), QString());
+    // Too large for the header's 32 bits: refused, nothing recorded.
+    QFile sparse(dir.filePath("big.bin"));
+    QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(5) << 30));
+    m.press("pushbutton_open_app_file", sparse.fileName());
+    QCOMPARE(m.form->header_info.app_file_size, 33u);
+    QCOMPARE(m.browser->toPlainText(), dump);
+    QStringList boxes = m.boxes();
+    QCOMPARE(boxes.size(), 3);
+    QVERIFY(boxes[0].startsWith(QStringLiteral("错误信息|文件打开失败")) && boxes[0].size() > 12);
+    QCOMPARE(boxes.mid(1),
+             QStringList({"错误信息|请选择一个文件", "错误信息|文件过大，无法制作升级包"}));
+    QCOMPARE(m.dialogs->boxes[0].kind, user_dialogs::box_kind::information);
 
     // An empty file gives an empty dump.
     QVERIFY(package_files::write(boot_file, QByteArray()));
-    m.choose_boot(boot_file);
-    QVERIFY(m.browser->toPlainText().isEmpty());
-    QCOMPARE(m.form->header_info.boot_file_size, 0u);
+    m.press("pushbutton_open_boot_file", boot_file);
+    QCOMPARE(m.browser->toPlainText(), QString());
 }
 
-void tst_package_window::large_dump_is_cut_with_a_note()
+void tst_package_window::start_checks()
 {
     maker m;
-    const int size = make_package_t::max_dump_bytes + 5;
-    const QByteArray image = package_files::random(size, 9);
-    QVERIFY(package_files::write(boot_file, image));
-    m.choose_boot(boot_file);
-    QCOMPARE(m.form->header_info.boot_file_size, quint32(size));
-    const QString shown = m.browser->toPlainText();
-    const QString dump = hex_dump_text(image.left(make_package_t::max_dump_bytes));
-    QVERIFY(shown.startsWith(dump));
-    QCOMPARE(shown.mid(dump.size()), QStringLiteral("\n……（仅显示前 %1 字节，共 %2 字节）")
-                                         .arg(make_package_t::max_dump_bytes)
-                                         .arg(size));
+    m.start(out_file);
+    m.press("pushbutton_open_boot_file", boot_file);
+    m.start(out_file);
+    // Only the app image carried: no boot path needed.
+    m.press("pushbutton_open_boot_file", QString());
+    m.press("pushbutton_open_app_file", app_file);
+    m.tick(false, true);
+    m.apply();
+    m.dialogs->boxes.clear();
+    m.start(out_file);
+    QVERIFY(m.dialogs->boxes.isEmpty());
+    QVERIFY(read_package(package_files::read(out_file)).ok());
+    m.tick(true, true);
+    m.apply();
+    m.start(out_file);
+    QCOMPARE(m.boxes(), QStringList{"错误|boot文件路径未输入"});
+    m.dialogs->boxes.clear();
+    // Cancelling the save dialog empties the output path, says nothing.
+    m.press("pushbutton_open_boot_file", boot_file);
+    m.start(QString());
+    QCOMPARE(m.output_path->text(), QString());
+    QCOMPARE(m.dialogs->boxes.size(), 0);
+    QCOMPARE(m.dialogs->file_requests.size(), 6);
 }
 
-void tst_package_window::cancelled_choice_then_boot_check()
+void tst_package_window::builds_the_package()
 {
     maker m;
-    m.choose_boot(boot_file);
-    const QString dump = m.browser->toPlainText();
-    m.choose_boot(QString());
-    QCOMPARE(m.boot_path->text(), QString());
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误信息|请选择一个文件")});
-    QCOMPARE(m.dialogs.boxes[0].kind, box_kind::information);
-    QCOMPARE(m.browser->toPlainText(), dump);
-
-    m.choose_app(app_file);
-    m.dialogs.boxes.clear();
-    m.start(path("out.bin"));
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|boot文件路径未输入")});
-    QCOMPARE(m.dialogs.boxes[0].kind, box_kind::warning);
-    QVERIFY(!QFile::exists(path("out.bin")));
-}
-
-void tst_package_window::boot_check_comes_before_app_check()
-{
-    maker m;
-    m.start(path("out.bin"));
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|boot文件路径未输入")});
-    m.choose_boot(boot_file);
-    m.dialogs.boxes.clear();
-    m.start(path("out.bin"));
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|app文件路径未输入")});
-    // Only the app image selected: the missing boot path does not matter.
-    m.choose_boot(QString());
-    m.choose_app(app_file);
-    m.apply_header(false, true);
-    m.dialogs.boxes.clear();
-    m.start(path("out.bin"));
-    QVERIFY(m.dialogs.boxes.isEmpty());
-    const package_report report = read_package(package_files::read(path("out.bin")));
-    QVERIFY2(report.ok(), qPrintable(report.detail));
-}
-
-void tst_package_window::unreadable_choice_still_records_the_size()
-{
-    maker m;
-    // A directory has a size but cannot be read as an image.
-    const QString folder = path("folder");
-    QVERIFY(QDir().mkpath(folder));
-    m.choose_boot(folder);
-    QCOMPARE(m.boot_path->text(), folder);
-    QCOMPARE(m.dialogs.boxes.size(), 1);
-    QCOMPARE(m.dialogs.boxes[0].title, QStringLiteral("错误信息"));
-    QVERIFY(m.dialogs.boxes[0].text.startsWith(QStringLiteral("文件打开失败")));
-    QVERIFY(m.dialogs.boxes[0].text.size() > QStringLiteral("文件打开失败").size());
-    QCOMPARE(qint64(m.form->header_info.boot_file_size), QFileInfo(folder).size());
-}
-
-void tst_package_window::oversized_image_is_refused_when_chosen()
-{
-    maker m;
-    m.choose_boot(boot_file);
-    const QString dump = m.browser->toPlainText();
-    // Sparse files: nothing is written, only the size is set.
-    for (const qint64 size : {qint64(5) << 30, qint64(3) << 29}) {
-        QFile big(path("big.bin"));
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        QVERIFY(big.resize(size));
-        big.close();
-        m.dialogs.boxes.clear();
-        m.choose_boot(path("big.bin"));
-        QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误信息|文件过大，无法制作升级包")});
-        QCOMPARE(m.boot_path->text(), QString());
-        QCOMPARE(m.form->header_info.boot_file_size, 12u);
-        QCOMPARE(m.browser->toPlainText(), dump);
-        QFile::remove(path("big.bin"));
-    }
-}
-
-void tst_package_window::both_images_build_the_expected_package()
-{
-    maker m;
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
-    m.start(path("out.bin"));
-    QVERIFY2(m.dialogs.boxes.isEmpty(), qPrintable(m.box_texts().join(',')));
-    QCOMPARE(m.output_path->text(), path("out.bin"));
-    const dialog_recorder::file_request &save = m.dialogs.file_requests.last();
-    QVERIFY(save.save);
-    QCOMPARE(save.caption, QStringLiteral("另存"));
-    QCOMPARE(save.dir, QString());
-    QCOMPARE(save.filter, QStringLiteral("bin文件(*.bin)"));
-
-    const QByteArray written = package_files::read(path("out.bin"));
+    m.start(out_file);
+    m.press("pushbutton_open_boot_file", boot_file);
+    m.start(out_file);
+    QCOMPARE(m.boxes(), QStringList({"错误|boot文件路径未输入", "错误|app文件路径未输入"}));
+    QCOMPARE(m.dialogs->boxes[0].kind, user_dialogs::box_kind::warning);
+    m.choose(boot_file, app_file);
+    m.start(out_file);
+    QVERIFY2(m.dialogs->boxes.isEmpty(), qPrintable(m.boxes().join(',')));
+    QCOMPARE(m.output_path->text(), out_file);
+    const dialog_recorder::file_request save = m.dialogs->file_requests.last();
+    QCOMPARE(save.caption + '|' + save.dir + '|' + save.filter,
+             QStringLiteral("另存||bin文件(*.bin)"));
+    const QByteArray written = package_files::read(out_file);
     // 22 image bytes at check length 5: four full blocks and one of 2 bytes,
-    // the third block holding boot bytes 11, 12 and app bytes 1 to 3.
+    // the third holding boot bytes 11, 12 and app bytes 1 to 3.
     QCOMPARE(written.size(), 1024 + 22 + 2 * 5 + 2);
     QCOMPARE(written.mid(1008, 12), QByteArray::fromHex("0000000cffffffff0000000a"));
     QCOMPARE(written.mid(1024 + 14, 7), QByteArray::fromHex("0b0c010203001d"));
     QVERIFY(read_package(written).ok());
     QCOMPARE(m.browser->toPlainText(), hex_dump_text(written));
 
-    header_info_t header = default_header_info();
-    header.boot_file_size = 12;
-    header.app_file_size = 10;
-    const QByteArray source = package_files::counting(12) + package_files::counting(10);
-    QByteArray expected;
-    QCOMPARE(build_package(header, source, expected), build_status::ok);
-    QCOMPARE(written, expected);
-}
-
-void tst_package_window::neither_image_selected_builds_1028_bytes()
-{
-    maker m;
-    m.apply_header(false, false);
-    m.start(path("out.bin"));
-    QVERIFY(m.dialogs.boxes.isEmpty());
-    const QByteArray written = package_files::read(path("out.bin"));
-    QCOMPARE(written.size(), 1028);
-    QCOMPARE(written.mid(1022), QByteArray::fromHex("ce030000ced4"));
-}
-
-void tst_package_window::cancelled_save_writes_nothing()
-{
-    maker m;
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
-    m.start(path("out.bin"));
-    const QString dump = m.browser->toPlainText();
-    QVERIFY(QFile::remove(path("out.bin")));
-    m.start(QString());
-    QCOMPARE(m.output_path->text(), QString());
-    QVERIFY(m.dialogs.boxes.isEmpty());
-    QVERIFY(!QFile::exists(path("out.bin")));
-    QCOMPARE(m.browser->toPlainText(), dump);
+    // Images rebuilt since they were chosen: the build measures them again.
+    QVERIFY(package_files::write(boot_file, package_files::counting(300)));
+    m.start(out_file);
+    QCOMPARE(read_package(package_files::read(out_file)).header.boot_file_size, 300u);
+    QCOMPARE(m.form->header_info.boot_file_size, 300u);
+    // Neither image carried: the default header and an empty body (sums
+    // worked out from those of sizes 0, 0xce03 and 0xced4).
+    m.tick(false, false);
+    m.apply();
+    m.start(out_file);
+    QCOMPARE(package_files::read(out_file).mid(1016),
+             QByteArray::fromHex("0000000aff55ce3a0000cf42"));
 }
 
 void tst_package_window::refused_before_the_save_dialog_data()
@@ -352,13 +365,12 @@ void tst_package_window::refused_before_the_save_dialog_data()
                                     << "lineedit_app_version" << 38 << qint64(0) << QString();
     // Each image byte takes three package bytes at check length 1.
     const qint64 big = 0x2AAB0000;
-    const qint64 limit = 0x7FFF0000;
     QTest::newRow("package over the limit")
         << "1" << QString() << 0 << big
         << QStringLiteral("升级包过大：将有%1字节，最多可制作%2字节\r\n"
                           "请选用较小的文件或较大的固件校验长度")
                .arg(1024 + 3 * (12 + big) + 2 + 2)
-               .arg(limit);
+               .arg(0x7FFF0000);
 }
 
 void tst_package_window::refused_before_the_save_dialog()
@@ -369,120 +381,71 @@ void tst_package_window::refused_before_the_save_dialog()
     QFETCH(qint64, app_size);
     QFETCH(QString, box);
     maker m;
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
-    m.apply_header(true, true, check_len);
-    if (!field.isEmpty()) {
-        child<QLineEdit>(m.form, field.toLatin1().constData())->setText(QString(length, QLatin1Char('v')));
-        child<QPushButton>(m.form, "pusshbutton_apply")->click();
-    }
-    if (app_size) {
-        // Sparse: only the size is set.
-        QFile app(app_file);
-        QVERIFY(app.open(QIODevice::ReadWrite) && app.resize(app_size));
-    }
-    QVERIFY(package_files::write(path("out.bin"), "old package"));
+    m.choose(boot_file, app_file);
+    m.type_check_len(check_len);
+    if (!field.isEmpty())
+        m.set_text(field.toLatin1().constData(), QString(length, 'v'));
+    m.apply();
+    QFile app(app_file);
+    QVERIFY(!app_size || (app.open(QIODevice::ReadWrite) && app.resize(app_size))); // sparse
     const QString dump = m.browser->toPlainText();
-    const int requests = m.dialogs.file_requests.size();
-    m.start(path("out.bin"));
+    m.start(out_file);
     if (box.isEmpty()) {
-        QVERIFY2(m.dialogs.boxes.isEmpty(), qPrintable(m.box_texts().join(',')));
-        QVERIFY(read_package(package_files::read(path("out.bin"))).ok());
+        QVERIFY2(m.dialogs->boxes.isEmpty(), qPrintable(m.boxes().join(',')));
+        QVERIFY(read_package(package_files::read(out_file)).ok());
         return;
     }
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|") + box});
-    QCOMPARE(m.dialogs.boxes[0].kind, box_kind::warning);
-    QCOMPARE(m.dialogs.file_requests.size(), requests);
-    QCOMPARE(package_files::read(path("out.bin")), QByteArray("old package"));
+    QCOMPARE(m.boxes(), QStringList{"错误|" + box});
+    QCOMPARE(m.dialogs->boxes[0].kind, user_dialogs::box_kind::warning);
+    QCOMPARE(m.dialogs->file_requests.size(), 2);
+    QCOMPARE(package_files::read(out_file), QByteArray("old package"));
     QCOMPARE(m.browser->toPlainText(), dump);
 }
 
-void tst_package_window::image_gone_at_build_time_stops_the_build()
-{
-    maker m;
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
-    QVERIFY(QFile::remove(app_file));
-    QVERIFY(package_files::write(path("out.bin"), "old package"));
-    m.start(path("out.bin"));
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误信息|文件打开失败")});
-    QCOMPARE(m.dialogs.boxes[0].kind, box_kind::information);
-    QCOMPARE(package_files::read(path("out.bin")), QByteArray("old package"));
-}
-
-void tst_package_window::rebuilt_image_sizes_come_from_the_build()
-{
-    maker m;
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
-    QVERIFY(package_files::write(boot_file, package_files::counting(300)));
-    QVERIFY(package_files::write(app_file, package_files::counting(4)));
-    m.start(path("out.bin"));
-    QVERIFY(m.dialogs.boxes.isEmpty());
-    const package_report report = read_package(package_files::read(path("out.bin")));
-    QVERIFY(report.ok());
-    QCOMPARE(report.header.boot_file_size, 300u);
-    QCOMPARE(report.header.app_file_size, 4u);
-    QCOMPARE(m.form->header_info.boot_file_size, 300u);
-}
-
-void tst_package_window::output_that_cannot_be_written()
-{
-    maker m;
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
-    m.start(path("no-such-folder/out.bin"));
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|保存文件失败")});
-    QCOMPARE(m.output_path->text(), path("no-such-folder/out.bin"));
-}
-
-void tst_package_window::short_write_removes_the_cut_off_package()
+void tst_package_window::failures_during_the_build()
 {
     maker m;
     QVERIFY(package_files::write(boot_file, package_files::random(20000, 3)));
-    m.choose_boot(boot_file);
-    m.choose_app(app_file);
+    m.choose(boot_file, app_file);
     const QString dump = m.browser->toPlainText();
-
-    // The file size limit cuts the one write short, as a full disk would.
+    m.start(dir.filePath("no-such-folder/out.bin"));
+    QCOMPARE(m.output_path->text(), dir.filePath("no-such-folder/out.bin"));
+    // The file size limit cuts the one write short, as a full disk would:
+    // the cut-off package is removed.
     rlimit old_limit{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
     const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit = old_limit;
     limit.rlim_cur = 4096;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    m.start(path("out.bin"));
+    m.start(out_file);
     setrlimit(RLIMIT_FSIZE, &old_limit);
     std::signal(SIGXFSZ, old_handler);
-
-    QCOMPARE(m.box_texts(), QStringList{QStringLiteral("错误|保存文件失败")});
-    QVERIFY(!QFile::exists(path("out.bin")));
+    QVERIFY(!QFile::exists(out_file));
+    // An image gone since it was chosen stops the build.
+    QVERIFY(package_files::write(out_file, "old package"));
+    QVERIFY(QFile::remove(app_file));
+    m.start(out_file);
+    QCOMPARE(m.boxes(),
+             QStringList({"错误|保存文件失败", "错误|保存文件失败", "错误信息|文件打开失败"}));
+    QCOMPARE(package_files::read(out_file), QByteArray("old package"));
     QCOMPARE(m.browser->toPlainText(), dump);
 }
 
-void tst_package_window::closing_hands_back_to_the_main_window()
+void tst_package_window::through_the_real_dialogs()
 {
-    MainWindow main_window;
-    main_window.show();
-    make_package_t *package_window = nullptr;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("make_package_t") &&
-            widget->parent() == nullptr && !widget->isVisible())
-            package_window = qobject_cast<make_package_t *>(widget);
-    }
-    QVERIFY(package_window);
-    child<QAction>(&main_window, "action_package")->trigger();
-    QVERIFY(package_window->isVisible());
-    QVERIFY(!main_window.isVisible());
-
-    bool main_shown_during_close = false;
-    connect(package_window, &make_package_t::return_mainwindow_siganal, this, [&] {
-        main_shown_during_close = main_window.isVisible() && package_window->isVisible();
-    });
-    QVERIFY(package_window->close());
-    QVERIFY(main_shown_during_close);
-    QVERIFY(main_window.isVisible());
-    QVERIFY(!package_window->isVisible());
+    maker m(true);
+    modal_answerer answerer;
+    m.start(out_file);
+    answerer.file_answers << boot_file << app_file << out_file;
+    m.press("pushbutton_open_boot_file");
+    m.press("pushbutton_open_app_file");
+    m.start(out_file);
+    QCOMPARE(answerer.file_dialogs, QStringList({"Open File", "Open File", "另存"}));
+    QCOMPARE(answerer.boxes.size(), 2); // the start check, then replacing out.bin
+    QCOMPARE(answerer.boxes[0].text, QStringLiteral("boot文件路径未输入"));
+    QCOMPARE(m.output_path->text(), out_file);
+    QVERIFY(read_package(package_files::read(out_file)).ok());
 }
 
 QTEST_MAIN(tst_package_window)

@@ -30,20 +30,31 @@ public:
     dialog_recorder() { user_dialogs::install(this); }
     ~dialog_recorder() override { user_dialogs::install(nullptr); }
 
-    void message_box(box_kind kind, QWidget *parent, const QString &title,
-                     const QString &text) override;
-    QString open_file_name(QWidget *parent, const QString &caption, const QString &dir,
-                           const QString &filter) override;
-    QString save_file_name(QWidget *parent, const QString &caption, const QString &dir,
-                           const QString &filter) override;
+    void message_box(box_kind kind, QWidget *, const QString &title, const QString &text) override
+    {
+        boxes.append(box{kind, title, text});
+        if (while_box_open)
+            while_box_open(boxes.last());
+    }
+    QString open_file_name(QWidget *, const QString &caption, const QString &dir,
+                           const QString &filter) override
+    {
+        file_requests.append(file_request{false, caption, dir, filter});
+        return take_answer();
+    }
+    QString save_file_name(QWidget *, const QString &caption, const QString &dir,
+                           const QString &filter) override
+    {
+        file_requests.append(file_request{true, caption, dir, filter});
+        return take_answer();
+    }
+    QString take_answer() { return file_answers.isEmpty() ? QString() : file_answers.takeFirst(); }
 
     QList<box> boxes;
     QList<file_request> file_requests;
     QStringList file_answers;
     // Runs inside each message box, as the nested event loop of a real box would.
     std::function<void(const box &)> while_box_open;
-
-    QString take_answer();
 };
 
 #endif // DIALOG_RECORDER_H
