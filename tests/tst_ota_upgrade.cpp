@@ -201,6 +201,10 @@ private slots:
         QTest::newRow("slice too large for a frame")
             << 100000 << u32(70000)
             << QStringList{QStringLiteral("下位机返回的每帧固件大小70000超过65531字节")} << 0;
+        QTest::newRow("one past the largest slice")
+            << 100000 << u32(65532)
+            << QStringList{QStringLiteral("下位机返回的每帧固件大小65532超过65531字节")} << 0;
+        QTest::newRow("largest slice") << 100000 << u32(65531) << QStringList() << 65531;
         QTest::newRow("large slice, small image") << 1000 << u32(70000) << QStringList() << 1000;
     }
 
@@ -281,8 +285,9 @@ private slots:
         recorder->while_box_open = nullptr;
         // The upgrade is over: late answers send nothing and show nothing.
         QVERIFY(nothing_sent());
-        this->answer(ota_frame::command_data, ok);
-        this->answer(ota_frame::command_end, ok);
+        for (quint8 command : {ota_frame::command_data, ota_frame::command_end})
+            this->answer(command, ok);
+        this->answer(ota_frame::command_start, u32(256)); // no start request waits for it
         QVERIFY(nothing_sent(100));
         QCOMPARE(recorder->boxes.size(), box.isEmpty() ? 0 : 1);
         QVERIFY(!driver->progress_bar()->isHidden());
@@ -342,8 +347,10 @@ private slots:
         QTest::addColumn<QString>("text_start");
         QTest::newRow("missing") << qint64(-1) << QStringLiteral("文件打开失败");
         // Sparse files: nothing of them is read.
-        QTest::newRow("beyond 32 bits") << (qint64(1) << 32) + 5 << "文件过大：4294967301字节";
-        QTest::newRow("beyond memory") << (qint64(3) << 30) << "文件过大：3221225472字节";
+        QTest::newRow("beyond 32 bits")
+            << (qint64(1) << 32) + 5 << "文件过大：4294967301字节\r\nOTA起始帧";
+        QTest::newRow("beyond memory")
+            << (qint64(3) << 30) << "文件过大：3221225472字节\r\n超过2GB";
     }
 
     void unloadable_file()

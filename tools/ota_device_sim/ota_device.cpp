@@ -171,6 +171,9 @@ void ota_device::handle_data(const QByteArray &data)
         return violation(QStringLiteral("data frame with %1 data bytes").arg(data.size()));
     const quint32 offset = ota_frame::ba_to_u32(data.left(4));
     const quint32 length = quint32(data.size() - 4);
+    // Once every slice is in, even an empty data frame is one too many.
+    if (data_frame_count > 0 && expected_offset == image_size)
+        return violation(QStringLiteral("data frame after the last slice"));
     ++data_frame_count;
     log_line(QStringLiteral("data frame %1: offset %2, %3 bytes")
                  .arg(data_frame_count)
