@@ -12,6 +12,8 @@
 
 using namespace package_format;
 
+Q_DECLARE_METATYPE(build_status)
+
 namespace {
 
 QByteArray hex(const char *text)
@@ -21,22 +23,17 @@ QByteArray hex(const char *text)
 
 // The body as the format describes it: blocks of check_len bytes, each with
 // its 16-bit big-endian sum, the last one holding the rest (maybe nothing).
-QByteArray plain_body(const QByteArray &source, quint32 check_len)
+QByteArray plain_body(const QByteArray &source, int check_len)
 {
     QByteArray body;
-    for (int pos = 0;;) {
-        const int count = qMin(int(check_len), source.size() - pos);
+    for (int pos = 0; pos <= source.size(); pos += check_len) {
+        const QByteArray block = source.mid(pos, check_len);
         quint16 sum = 0;
-        for (int i = 0; i < count; ++i) {
-            body += source[pos + i];
-            sum += quint8(source[pos + i]);
-        }
-        body += char(sum >> 8);
-        body += char(sum & 0xFF);
-        pos += count;
-        if (count < int(check_len))
-            return body;
+        for (const char c : block)
+            sum += quint8(c);
+        body += block + char(sum >> 8) + char(sum & 0xFF);
     }
+    return body;
 }
 
 // The package with header bytes replaced and the header sum made to fit.
@@ -84,9 +81,8 @@ void tst_package_builder::header_bytes()
     QCOMPARE(package.left(148), hex("000000064b3538545145") + ff.left(54) + hex("0009") +
                                     "v01.00.01" + ff.left(21) + hex("0009") + "v01.00.01" +
                                     ff.left(29) + hex("8a8a8a8a8a8a8a8a00000005"));
-    QCOMPARE(package.mid(148, 860), ff.left(860));
-    QCOMPARE(package.mid(1008, 14), hex("01020304ffffffffa0b0c0d0ff55"));
-    QCOMPARE(package.mid(1022), hex("d26d")); // 0xcf83 with both sizes 0
+    // Header sum 0xcf83 with both sizes 0.
+    QCOMPARE(package.mid(148), ff.left(860) + hex("01020304ffffffffa0b0c0d0ff55d26d"));
 
     // Texts go one byte per UTF-16 unit: U+00E9 as is, U+4E2D and the two
     // halves of U+1F600 as '?'; an empty text leaves its slot as fill.
@@ -111,44 +107,39 @@ void tst_package_builder::header_bytes()
 
 void tst_package_builder::header_refusals_data()
 {
-    QTest::addColumn<int>("product");
-    QTest::addColumn<int>("boot");
-    QTest::addColumn<int>("app");
-    QTest::addColumn<int>("boot_len_field"); // -1: the text's length
+    // Lengths of product, boot and app texts, the boot length field (-1: the text's).
+    QTest::addColumn<QVector<int>>("lengths");
     QTest::addColumn<quint32>("check_len");
-    QTest::addColumn<int>("status");
-    const int ok = int(build_status::ok), refused = int(build_status::header_refused);
-    QTest::newRow("full slots") << 60 << 30 << 38 << -1 << 5u << ok;
-    QTest::newRow("product 61") << 61 << 9 << 9 << -1 << 5u << refused;
-    QTest::newRow("boot 31") << 6 << 31 << 9 << -1 << 5u << refused;
-    QTest::newRow("app 39") << 6 << 9 << 39 << -1 << 5u << refused;
-    QTest::newRow("length field disagrees") << 6 << 9 << 9 << 8 << 5u << refused;
-    QTest::newRow("check length 0") << 6 << 9 << 9 << -1 << 0u << int(build_status::check_len_zero);
+    QTest::addColumn<build_status>("status");
+    const build_status refused = build_status::header_refused;
+    QTest::newRow("full slots") << QVector<int>{60, 30, 38, -1} << 5u << build_status::ok;
+    QTest::newRow("product 61") << QVector<int>{61, 9, 9, -1} << 5u << refused;
+    QTest::newRow("boot 31") << QVector<int>{6, 31, 9, -1} << 5u << refused;
+    QTest::newRow("app 39") << QVector<int>{6, 9, 39, -1} << 5u << refused;
+    QTest::newRow("length field disagrees") << QVector<int>{6, 9, 9, 8} << 5u << refused;
+    QTest::newRow("check length 0")
+        << QVector<int>{6, 9, 9, -1} << 0u << build_status::check_len_zero;
 }
 
 void tst_package_builder::header_refusals()
 {
-    QFETCH(int, product);
-    QFETCH(int, boot);
-    QFETCH(int, app);
-    QFETCH(int, boot_len_field);
+    QFETCH(QVector<int>, lengths);
     QFETCH(quint32, check_len);
-    QFETCH(int, status);
+    QFETCH(build_status, status);
     header_info_t header = default_header_info();
-    header.product_info = QString(product, QLatin1Char('p'));
-    header.product_info_len = quint32(product);
-    header.boot_version = QString(boot, QLatin1Char('b'));
-    header.boot_version_len = quint16(boot_len_field < 0 ? boot : boot_len_field);
-    header.app_version = QString(app, QLatin1Char('a'));
-    header.app_version_len = quint16(app);
+    header.product_info = QString(lengths[0], QLatin1Char('p'));
+    header.product_info_len = quint32(lengths[0]);
+    header.boot_version = QString(lengths[1], QLatin1Char('b'));
+    header.boot_version_len = quint16(lengths[3] < 0 ? lengths[1] : lengths[3]);
+    header.app_version = QString(lengths[2], QLatin1Char('a'));
+    header.app_version_len = quint16(lengths[2]);
     header.check_len = check_len;
     QByteArray package;
-    QCOMPARE(int(build_package(header, "12345678", package)), status);
-    QCOMPARE(package.isEmpty(), status != int(build_status::ok));
-    // The steps refuse on their own, and a body never goes without a header.
-    package_builder builder;
-    QCOMPARE(builder.build_header(header, package = QByteArray()),
-             status != int(build_status::header_refused));
+    QCOMPARE(build_package(header, "12345678", package), status);
+    QCOMPARE(package.isEmpty(), status != build_status::ok);
+    // The header step refuses on its own; a body never goes without a header.
+    QCOMPARE(package_builder().build_header(header, package = QByteArray()),
+             status != build_status::header_refused);
     QVERIFY(!package_builder().build_body("12345678", 5, package = QByteArray()));
 }
 
@@ -162,11 +153,9 @@ void tst_package_builder::bodies_data()
 void tst_package_builder::bodies()
 {
     QFETCH(quint32, check_len);
-    // Golden bodies at check length 5, worked out by hand.
-    QCOMPARE(plain_body(package_files::counting(12), 5),
-             hex("0102030405000f060708090a00280b0c0017"));
-    QCOMPARE(plain_body(package_files::counting(10), 5), hex("0102030405000f060708090a00280000"));
-    QCOMPARE(plain_body(QByteArray(), 5), hex("0000"));
+    // The plain builder against bodies worked out by hand.
+    QCOMPARE(plain_body(package_files::counting(12), 5) + plain_body("", 5),
+             hex("0102030405000f060708090a00280b0c00170000"));
     // Every size near the block and word edges, both images, either or none.
     for (int size = 0; size < 700; size += size < 80 ? 1 : 37) {
         header_info_t header = default_header_info();
@@ -181,46 +170,29 @@ void tst_package_builder::bodies()
                                   (header.app_upgrade_flag == upgrade_flag_yes ? app : "");
         QByteArray package;
         QCOMPARE(build_package(header, source, package), build_status::ok);
-        const QByteArray body = plain_body(source, check_len);
-        QCOMPARE(package.mid(1024, body.size()), body);
-        QCOMPARE(package.size(), 1024 + body.size() + 2);
-        quint16 sum = 0;
-        for (int i = 0; i < package.size() - 2; ++i)
-            sum += quint8(package[i]);
-        QCOMPARE(package.right(2), u16_to_be(sum));
-        const package_report report = read_package(package);
-        QVERIFY2(report.ok(), qPrintable(report.detail));
-        QCOMPARE(report.block_count, source.size() / check_len + 1);
+        // The body, then the sum of all before it (one block as long as all).
+        QCOMPARE(package, plain_body(package.left(1024) + plain_body(source, check_len), 1 << 30));
+        QVERIFY2(read_package(package).ok(), qPrintable(read_package(package).detail));
     }
 }
 
 void tst_package_builder::body_source_from_files()
 {
     QTemporaryDir dir;
-    const QString boot = dir.filePath("boot.bin"), app = dir.filePath("app.bin");
+    const QString boot = dir.filePath("boot.bin");
     QVERIFY(package_files::write(boot, hex("010203040506")));
-    QVERIFY(package_files::write(app, hex("a0a1a2")));
     header_info_t header = default_header_info();
-    header.check_len = 4;
-    header.boot_file_size = 1000; // measured before the image was rebuilt
+    header.boot_file_size = 1000;              // measured before the image was rebuilt
+    header.app_upgrade_flag = upgrade_flag_no; // so neither read nor measured
     QByteArray source;
-    QCOMPARE(read_body_source(header, boot, app, source).status, image_file::read_status::ok);
-    QByteArray package;
-    QCOMPARE(build_package(header, source, package), build_status::ok);
-    // Block 1 holds the last two boot bytes and the first two app bytes.
-    QCOMPARE(package.mid(1024, 15), hex("01020304000a0506a0a1014ca200a2"));
-    QCOMPARE(package.mid(1008, 12), hex("00000006ffffffff00000003"));
-
-    // An image that is not carried is neither read nor measured.
-    header.app_upgrade_flag = upgrade_flag_no;
     QCOMPARE(read_body_source(header, boot, "/nonexistent", source).status,
              image_file::read_status::ok);
     QCOMPARE(source, hex("010203040506"));
+    QCOMPARE(header.boot_file_size, 6u);
     header.app_upgrade_flag = upgrade_flag_yes;
     const body_source_result failed = read_body_source(header, boot, "/nonexistent", source);
     QCOMPARE(failed.status, image_file::read_status::open_failed);
     QCOMPARE(failed.path, QStringLiteral("/nonexistent"));
-    QCOMPARE(header.app_file_size, 3u);
 }
 
 void tst_package_builder::damage_is_named_data()
@@ -240,21 +212,16 @@ void tst_package_builder::damage_is_named_data()
                   int block = -1) { QTest::newRow(name) << package << int(check) << block; };
     row("intact", good, package_check::none);
     row("product text", flipped(good, 5), package_check::header_checksum);
-    row("fill in the header", flipped(good, 500), package_check::header_checksum);
     row("header marker", flipped(good, 1021), package_check::header_marker);
-    row("header sum", flipped(good, 1023), package_check::header_checksum);
     row("first image byte", flipped(good, 1024), package_check::block_checksum, 0);
     row("byte in block 2", flipped(good, 1024 + 2 * 7 + 3), package_check::block_checksum, 2);
-    row("sum of block 1", flipped(good, 1024 + 7 + 5), package_check::block_checksum, 1);
     row("sum of the last block", flipped(good, end - 1), package_check::block_checksum, 4);
     row("package sum", flipped(good, end), package_check::package_checksum);
-    row("package sum low byte", flipped(good, end + 1), package_check::package_checksum);
     row("one byte short", good.left(end + 1), package_check::body_length);
     row("one byte too many", good + '\0', package_check::body_length);
     row("header only", good.left(1024), package_check::file_length);
     // Damage behind a header sum made to fit.
     row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
-    row("app size 9", resealed(good, 1016, u32_to_be(9)), package_check::body_length);
     row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),
         package_check::body_length);
     row("fill after check length", resealed(good, 148, hex("00")), package_check::header_fill);
@@ -298,16 +265,11 @@ void tst_package_builder::hex_dump()
     QByteArray bytes(count, '\0');
     for (int i = 0; i < count; ++i)
         bytes[i] = char(i);
-    if (count < 2048) {
-        QCOMPARE(hex_dump_text(bytes), dump);
-        return;
-    }
-    const QStringList lines = hex_dump_text(bytes).split('\n');
-    QCOMPARE(lines.size(), 66);
-    QCOMPARE(lines[63], QStringLiteral("E0 E1 E2 E3 E4 E5 E6 E7  E8 E9 EA EB EC ED EE EF  "
-                                       "F0 F1 F2 F3 F4 F5 F6 F7  F8 F9 FA FB FC FD FE FF"));
-    QCOMPARE(lines[64], QString());
-    QCOMPARE(lines[65], QStringLiteral("00"));
+    const QString text = hex_dump_text(bytes);
+    if (count < 2048)
+        QCOMPARE(text, dump);
+    else // 64 full lines, an empty one, one byte
+        QVERIFY2(text.count('\n') == 65 && text.endsWith("FC FD FE FF\n\n00"), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_package_builder)

@@ -53,9 +53,9 @@ struct maker
         dialogs->boxes.clear();
     }
     void start(const QString &output) { press("pushbutton_start_make", output); }
-    void set_text(const char *field, const QString &text)
+    void set_text(const char *name, const QString &text)
     {
-        child<QLineEdit>(form, field)->setText(text);
+        child<QLineEdit>(form, name)->setText(text);
     }
     void type_check_len(const QString &text)
     {
@@ -64,17 +64,20 @@ struct maker
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
     }
-    void tick(bool boot, bool app)
+    // Ticks the images to carry and applies the form.
+    void apply(int images)
     {
-        child<QRadioButton>(form, "radiobutton_boot")->setChecked(boot);
-        child<QRadioButton>(form, "radiobutton_app")->setChecked(app);
+        child<QRadioButton>(form, "radiobutton_boot")->setChecked(images & 1);
+        child<QRadioButton>(form, "radiobutton_app")->setChecked(images & 2);
+        child<QPushButton>(form, "pusshbutton_apply")->click();
     }
-    void apply() { child<QPushButton>(form, "pusshbutton_apply")->click(); }
+    // "title|text" of each box, behind "!" for a warning.
     QStringList boxes() const
     {
         QStringList texts;
         for (const dialog_recorder::box &box : dialogs->boxes)
-            texts << box.title + '|' + box.text;
+            texts << (box.kind == user_dialogs::box_kind::warning ? "!" : "") + box.title + '|' +
+                         box.text;
         return texts;
     }
 };
@@ -92,7 +95,6 @@ private slots:
     void check_length_field();
     void form_fills_the_record_on_apply_only();
     void choosing_measures_and_dumps();
-    void start_checks();
     void builds_the_package();
     void refused_before_the_save_dialog_data();
     void refused_before_the_save_dialog();
@@ -124,32 +126,15 @@ void tst_package_window::check_length_field_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("normalised"); // empty: refused with a box
     QTest::addColumn<quint32>("value");
-    QTest::newRow("5") << "5"
-                       << "0x0005" << 5u;
-    QTest::newRow("abc") << "abc"
-                         << "0x0abc" << 0xABCu;
-    QTest::newRow("0X1f") << "0X1f"
-                          << "0x001f" << 31u;
-    QTest::newRow("0x alone") << "0x"
-                              << "0x0000" << 0u;
-    QTest::newRow("empty") << ""
-                           << "0x0000" << 0u;
-    QTest::newRow("six digits") << "123456"
-                                << "0x123456" << 0x123456u;
-    QTest::newRow("0x1234 kept") << "0x1234"
-                                 << "0x1234" << 0x1234u;
-    QTest::newRow("x1 is not a number") << "x1"
-                                        << "0x00x1" << 0u;
-    QTest::newRow("keystrokes refused") << "12g- 3456789"
-                                        << "0x123456" << 0x123456u;
-    QTest::newRow("00x1") << "00x1"
-                          << "" << 0u;
-    QTest::newRow("1230x") << "1230x"
-                           << "" << 0u;
-    QTest::newRow("0xx") << "0xx"
-                         << "" << 0u;
-    QTest::newRow("0xX1") << "0xX1"
-                          << "" << 0u;
+    auto row = [](const char *typed, const char *normalised, quint32 value) {
+        QTest::newRow(typed) << typed << normalised << value;
+    };
+    row("5", "0x0005", 5);
+    row("0X1f", "0x001f", 31);
+    row("0x", "0x0000", 0);
+    row("12g- 3456789", "0x123456", 0x123456); // keystrokes refused after six digits
+    for (const char *refused : {"00x1", "0xX1"})
+        row(refused, "", 0);
 }
 
 void tst_package_window::check_length_field()
@@ -172,13 +157,10 @@ void tst_package_window::check_length_field()
     QTest::keyClick(field, Qt::Key_Return);
     QApplication::processEvents();
     QCOMPARE(field->text(), normalised);
+    QCOMPARE(answerer.boxes.size(), normalised.isEmpty() ? 1 : 0);
     if (normalised.isEmpty()) {
-        QCOMPARE(answerer.boxes.size(), 1);
-        QCOMPARE(answerer.boxes[0].title, QStringLiteral("输入错误"));
-        QCOMPARE(answerer.boxes[0].text, QStringLiteral("请重新输入"));
+        QCOMPARE(answerer.boxes[0].title + '|' + answerer.boxes[0].text, "输入错误|请重新输入");
         QCOMPARE(while_open, QString());
-    } else {
-        QVERIFY(answerer.boxes.isEmpty());
     }
     QCOMPARE(form.get_header_info().check_len, 5u); // only apply stores it
     child<QPushButton>(&form, "pusshbutton_apply")->click();
@@ -189,47 +171,40 @@ void tst_package_window::form_fills_the_record_on_apply_only()
 {
     maker m;
     m.form->header_info.boot_file_size = 1234;
-    m.form->show();
-    m.set_text("lineedit_product_info", QString::fromUtf8("产品\xf0\x9f\x98\x80"));
+    m.window.findChild<QAction *>("action_config_header")->trigger();
+    QVERIFY(m.form->isVisible());
+    const QString product = QString::fromUtf8("产品\xf0\x9f\x98\x80");
+    m.set_text("lineedit_product_info", product);
     m.set_text("lineedit_boot_version", QString());
     m.set_text("lineedit_app_version", " v9 ");
-    QCOMPARE(child<QLineEdit>(m.form, "lineedit_product_info_len")->text(), QStringLiteral("4"));
-    QCOMPARE(child<QLineEdit>(m.form, "lineedit_boot_version_len")->text(), QStringLiteral("0"));
-    QCOMPARE(child<QLineEdit>(m.form, "lineedit_app_version_len")->text(), QStringLiteral("4"));
+    for (const char *length : {"product_info_len", "boot_version_len", "app_version_len"})
+        QCOMPARE(child<QLineEdit>(m.form, (QByteArray("lineedit_") + length).constData())->text(),
+                 QString(length[0] == 'b' ? "0" : "4"));
     m.type_check_len("1000");
     QTest::mouseClick(child<QRadioButton>(m.form, "radiobutton_boot"), Qt::LeftButton);
     // Closing keeps the record; the widgets keep the edits for the next apply.
     QVERIFY(m.form->close());
     QCOMPARE(m.form->get_header_info().product_info, QStringLiteral("K58TQE"));
     m.form->show();
-    m.apply();
+    child<QPushButton>(m.form, "pusshbutton_apply")->click();
     QVERIFY(!m.form->isVisible());
-    header_info_t header = m.form->get_header_info();
-    QCOMPARE(header.product_info, QString::fromUtf8("产品\xf0\x9f\x98\x80"));
-    QCOMPARE(header.product_info_len, 4u);
-    QCOMPARE(header.boot_version_len, quint16(0));
-    QCOMPARE(header.app_version, QStringLiteral(" v9 "));
-    QCOMPARE(header.app_version_len, quint16(4));
-    QCOMPARE(header.check_len, 0x1000u);
-    QCOMPARE(header.boot_upgrade_flag, upgrade_flag_no);
-    QCOMPARE(header.app_upgrade_flag, upgrade_flag_yes);
-    QCOMPARE(header.boot_file_size, 1234u);
-    m.tick(true, false);
-    m.apply();
+    const header_info_t h = m.form->get_header_info();
+    QCOMPARE(QStringList({h.product_info, h.boot_version, h.app_version}),
+             QStringList({product, "", " v9 "}));
+    QCOMPARE(
+        QVector<quint32>({h.product_info_len, h.boot_version_len, h.app_version_len, h.check_len,
+                          h.boot_upgrade_flag, h.app_upgrade_flag, h.boot_file_size}),
+        QVector<quint32>({4, 0, 4, 0x1000, upgrade_flag_no, upgrade_flag_yes, 1234}));
+    m.apply(1);
     QCOMPARE(m.form->get_header_info().boot_upgrade_flag, upgrade_flag_yes);
     QCOMPARE(m.form->get_header_info().app_upgrade_flag, upgrade_flag_no);
-    // The tool bar action opens the form.
-    m.window.findChild<QAction *>("action_config_header")->trigger();
-    QVERIFY(m.form->isVisible());
 }
 
 void tst_package_window::choosing_measures_and_dumps()
 {
     maker m;
-    QVERIFY(!m.boot_path->isEnabled() && !m.output_path->isEnabled());
     QVERIFY(package_files::write(app_file, package_files::counting(33, 0)));
     m.press("pushbutton_open_app_file", app_file);
-    QCOMPARE(child<QLineEdit>(&m.window, "line_app_input_file_dir")->text(), app_file);
     QCOMPARE(m.form->header_info.app_file_size, 33u);
     QVERIFY(m.browser->toPlainText().endsWith("18 19 1A 1B 1C 1D 1E 1F\n20"));
     const dialog_recorder::file_request request = m.dialogs->file_requests.value(0);
@@ -237,14 +212,14 @@ void tst_package_window::choosing_measures_and_dumps()
              "Open File|" + QDir::currentPath() + '|');
 
     // A dump stops with a note after max_dump_bytes.
-    const QByteArray big = package_files::random(make_package_t::max_dump_bytes + 5, 9);
+    const int most = make_package_t::max_dump_bytes;
+    const QByteArray big = package_files::random(most + 5, 9);
     QVERIFY(package_files::write(boot_file, big));
     m.press("pushbutton_open_boot_file", boot_file);
-    QCOMPARE(m.browser->toPlainText(), hex_dump_text(big.left(make_package_t::max_dump_bytes)) +
-                                           QStringLiteral("\n……（仅显示前 %1 字节，共 %2 字节）")
-                                               .arg(make_package_t::max_dump_bytes)
-                                               .arg(big.size()));
     const QString dump = m.browser->toPlainText();
+    QCOMPARE(dump,
+             hex_dump_text(big.left(most)) +
+                 QStringLiteral("\n……（仅显示前 %1 字节，共 %2 字节）").arg(most).arg(big.size()));
 
     // A directory has a size but cannot be read; a cancel empties the path.
     m.press("pushbutton_open_boot_file", dir.path());
@@ -258,45 +233,16 @@ void tst_package_window::choosing_measures_and_dumps()
     m.press("pushbutton_open_app_file", sparse.fileName());
     QCOMPARE(m.form->header_info.app_file_size, 33u);
     QCOMPARE(m.browser->toPlainText(), dump);
-    QStringList boxes = m.boxes();
-    QCOMPARE(boxes.size(), 3);
-    QVERIFY(boxes[0].startsWith(QStringLiteral("错误信息|文件打开失败")) && boxes[0].size() > 12);
+    const QStringList boxes = m.boxes();
+    QVERIFY(boxes.value(0).startsWith(QStringLiteral("错误信息|文件打开失败")) &&
+            boxes[0].size() > 12);
     QCOMPARE(boxes.mid(1),
              QStringList({"错误信息|请选择一个文件", "错误信息|文件过大，无法制作升级包"}));
-    QCOMPARE(m.dialogs->boxes[0].kind, user_dialogs::box_kind::information);
 
     // An empty file gives an empty dump.
     QVERIFY(package_files::write(boot_file, QByteArray()));
     m.press("pushbutton_open_boot_file", boot_file);
     QCOMPARE(m.browser->toPlainText(), QString());
-}
-
-void tst_package_window::start_checks()
-{
-    maker m;
-    m.start(out_file);
-    m.press("pushbutton_open_boot_file", boot_file);
-    m.start(out_file);
-    // Only the app image carried: no boot path needed.
-    m.press("pushbutton_open_boot_file", QString());
-    m.press("pushbutton_open_app_file", app_file);
-    m.tick(false, true);
-    m.apply();
-    m.dialogs->boxes.clear();
-    m.start(out_file);
-    QVERIFY(m.dialogs->boxes.isEmpty());
-    QVERIFY(read_package(package_files::read(out_file)).ok());
-    m.tick(true, true);
-    m.apply();
-    m.start(out_file);
-    QCOMPARE(m.boxes(), QStringList{"错误|boot文件路径未输入"});
-    m.dialogs->boxes.clear();
-    // Cancelling the save dialog empties the output path, says nothing.
-    m.press("pushbutton_open_boot_file", boot_file);
-    m.start(QString());
-    QCOMPARE(m.output_path->text(), QString());
-    QCOMPARE(m.dialogs->boxes.size(), 0);
-    QCOMPARE(m.dialogs->file_requests.size(), 6);
 }
 
 void tst_package_window::builds_the_package()
@@ -305,19 +251,27 @@ void tst_package_window::builds_the_package()
     m.start(out_file);
     m.press("pushbutton_open_boot_file", boot_file);
     m.start(out_file);
-    QCOMPARE(m.boxes(), QStringList({"错误|boot文件路径未输入", "错误|app文件路径未输入"}));
-    QCOMPARE(m.dialogs->boxes[0].kind, user_dialogs::box_kind::warning);
+    QCOMPARE(m.boxes(), QStringList({"!错误|boot文件路径未输入", "!错误|app文件路径未输入"}));
+    // Only the app image carried: no boot path needed, until boot is ticked.
+    m.choose(QString(), app_file);
+    m.apply(2);
+    m.start(out_file);
+    QVERIFY(read_package(package_files::read(out_file)).ok());
+    m.apply(3);
+    m.start(out_file);
+    QCOMPARE(m.boxes(), QStringList{"!错误|boot文件路径未输入"});
+    // Cancelling the save dialog empties the output path, says nothing.
     m.choose(boot_file, app_file);
+    m.start(QString());
+    QCOMPARE(m.output_path->text(), QString());
     m.start(out_file);
     QVERIFY2(m.dialogs->boxes.isEmpty(), qPrintable(m.boxes().join(',')));
-    QCOMPARE(m.output_path->text(), out_file);
     const dialog_recorder::file_request save = m.dialogs->file_requests.last();
     QCOMPARE(save.caption + '|' + save.dir + '|' + save.filter,
              QStringLiteral("另存||bin文件(*.bin)"));
     const QByteArray written = package_files::read(out_file);
     // 22 image bytes at check length 5: four full blocks and one of 2 bytes,
     // the third holding boot bytes 11, 12 and app bytes 1 to 3.
-    QCOMPARE(written.size(), 1024 + 22 + 2 * 5 + 2);
     QCOMPARE(written.mid(1008, 12), QByteArray::fromHex("0000000cffffffff0000000a"));
     QCOMPARE(written.mid(1024 + 14, 7), QByteArray::fromHex("0b0c010203001d"));
     QVERIFY(read_package(written).ok());
@@ -330,8 +284,7 @@ void tst_package_window::builds_the_package()
     QCOMPARE(m.form->header_info.boot_file_size, 300u);
     // Neither image carried: the default header and an empty body (sums
     // worked out from those of sizes 0, 0xce03 and 0xced4).
-    m.tick(false, false);
-    m.apply();
+    m.apply(0);
     m.start(out_file);
     QCOMPARE(package_files::read(out_file).mid(1016),
              QByteArray::fromHex("0000000aff55ce3a0000cf42"));
@@ -340,33 +293,24 @@ void tst_package_window::builds_the_package()
 void tst_package_window::refused_before_the_save_dialog_data()
 {
     QTest::addColumn<QString>("check_len");
-    QTest::addColumn<QString>("field"); // a header form text set to `length` characters
-    QTest::addColumn<int>("length");
-    QTest::addColumn<qint64>("app_size"); // the app image grown after it was chosen
-    QTest::addColumn<QString>("box");     // empty: the package is built
+    QTest::addColumn<QVector<int>>("lengths"); // of product, boot and app texts; -1: as they are
+    QTest::addColumn<qint64>("app_size");      // the app image grown after it was chosen
+    QTest::addColumn<QString>("box");          // empty: the package is built
     const QString zero = QStringLiteral("固件校验长度为0，无法制作升级包\r\n"
                                         "请在头部信息配置中输入大于0的校验长度");
-    QTest::newRow("check length 0") << "0" << QString() << 0 << qint64(0) << zero;
-    QTest::newRow("x1 reads as 0") << "x1" << QString() << 0 << qint64(0) << zero;
+    const QVector<int> as_is{-1, -1, -1};
+    QTest::newRow("x1 reads as 0") << "x1" << as_is << qint64(0) << zero;
+    QTest::newRow("full slots") << "5" << QVector<int>{60, 30, 38} << qint64(0) << QString();
     QTest::newRow("product info 61")
-        << "5"
-        << "lineedit_product_info" << 61 << qint64(0) << "产品信息过长：61个字符，最多60个字符";
-    QTest::newRow("product info 60") << "5"
-                                     << "lineedit_product_info" << 60 << qint64(0) << QString();
+        << "5" << QVector<int>{61, -1, -1} << qint64(0) << "产品信息过长：61个字符，最多60个字符";
     QTest::newRow("boot version 31")
-        << "5"
-        << "lineedit_boot_version" << 31 << qint64(0) << "boot版本过长：31个字符，最多30个字符";
-    QTest::newRow("boot version 30") << "5"
-                                     << "lineedit_boot_version" << 30 << qint64(0) << QString();
+        << "5" << QVector<int>{-1, 31, -1} << qint64(0) << "boot版本过长：31个字符，最多30个字符";
     QTest::newRow("app version 39")
-        << "5"
-        << "lineedit_app_version" << 39 << qint64(0) << "app版本过长：39个字符，最多38个字符";
-    QTest::newRow("app version 38") << "5"
-                                    << "lineedit_app_version" << 38 << qint64(0) << QString();
+        << "5" << QVector<int>{-1, -1, 39} << qint64(0) << "app版本过长：39个字符，最多38个字符";
     // Each image byte takes three package bytes at check length 1.
     const qint64 big = 0x2AAB0000;
     QTest::newRow("package over the limit")
-        << "1" << QString() << 0 << big
+        << "1" << as_is << big
         << QStringLiteral("升级包过大：将有%1字节，最多可制作%2字节\r\n"
                           "请选用较小的文件或较大的固件校验长度")
                .arg(1024 + 3 * (12 + big) + 2 + 2)
@@ -376,16 +320,19 @@ void tst_package_window::refused_before_the_save_dialog_data()
 void tst_package_window::refused_before_the_save_dialog()
 {
     QFETCH(QString, check_len);
-    QFETCH(QString, field);
-    QFETCH(int, length);
+    QFETCH(QVector<int>, lengths);
     QFETCH(qint64, app_size);
     QFETCH(QString, box);
     maker m;
     m.choose(boot_file, app_file);
     m.type_check_len(check_len);
-    if (!field.isEmpty())
-        m.set_text(field.toLatin1().constData(), QString(length, 'v'));
-    m.apply();
+    const char *texts[] = {"lineedit_product_info", "lineedit_boot_version",
+                           "lineedit_app_version"};
+    for (int i = 0; i < 3; ++i) {
+        if (lengths[i] >= 0)
+            m.set_text(texts[i], QString(lengths[i], 'v'));
+    }
+    m.apply(3);
     QFile app(app_file);
     QVERIFY(!app_size || (app.open(QIODevice::ReadWrite) && app.resize(app_size))); // sparse
     const QString dump = m.browser->toPlainText();
@@ -395,8 +342,7 @@ void tst_package_window::refused_before_the_save_dialog()
         QVERIFY(read_package(package_files::read(out_file)).ok());
         return;
     }
-    QCOMPARE(m.boxes(), QStringList{"错误|" + box});
-    QCOMPARE(m.dialogs->boxes[0].kind, user_dialogs::box_kind::warning);
+    QCOMPARE(m.boxes(), QStringList{"!错误|" + box});
     QCOMPARE(m.dialogs->file_requests.size(), 2);
     QCOMPARE(package_files::read(out_file), QByteArray("old package"));
     QCOMPARE(m.browser->toPlainText(), dump);
@@ -427,7 +373,7 @@ void tst_package_window::failures_during_the_build()
     QVERIFY(QFile::remove(app_file));
     m.start(out_file);
     QCOMPARE(m.boxes(),
-             QStringList({"错误|保存文件失败", "错误|保存文件失败", "错误信息|文件打开失败"}));
+             QStringList({"!错误|保存文件失败", "!错误|保存文件失败", "错误信息|文件打开失败"}));
     QCOMPARE(package_files::read(out_file), QByteArray("old package"));
     QCOMPARE(m.browser->toPlainText(), dump);
 }
