@@ -3,10 +3,7 @@
 #include "make_package_t.h"
 #include "window_driver.h"
 
-#include <QCheckBox>
-#include <QImage>
 #include <QSerialPortInfo>
-#include <QToolBar>
 #include <QtTest>
 
 class tst_main_window : public QObject

@@ -48,35 +48,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < image.size(); ++i)
         image[i] = char(i * 7 + i / 251);
     session.load_image(image);
+    const int slice_bytes[] = {4, 1, 2, 1}; // by bits 5 and 6 of a step
+    const quint8 commands[] = {0, 0, command_start, command_data, command_data, command_end};
     while (at < size) {
         const quint32 step = take(1), kind = step % 8;
         QByteArray bytes;
         if (kind == 0 && !session.is_ota_running()) { // a double press: a start request...
             session.start_request();
             continue;
-        } else if (kind == 0 || kind == 6) { // ... or a cancel; the port lost
-            session.stop();
-            ended = true;
-            continue;
-        } else if (kind == 1) { // a new file chosen
-            session.load_image(image.left(int(take(2))));
-            ended = true;
-            continue;
-        } else if (kind == 2) { // a start response with a slice size of 1, 2 or 4 bytes
-            bytes = build_start_frame(take(4)).mid(6, 4).right(step & 0x20   ? 1
-                                                               : step & 0x40 ? 2
-                                                                             : 4);
-        } else if (kind == 3 || kind == 4) { // an acknowledgement, mostly good
-            bytes = QByteArray(1, char(step & 0x70 ? status_ok : take(1)));
-        } else if (kind == 5) { // an end response
-            bytes = QByteArray(1, char(step & 0x10 ? status_ok : take(1)));
-        } else { // any bytes between head and tail
-            bytes = QByteArray(int(take(1) % 16), char(take(1)));
         }
-        const quint8 command = kind == 2   ? command_start
-                               : kind == 5 ? command_end
-                               : kind == 7 ? quint8(step >> 3)
-                                           : command_data;
+        if (kind == 0 || kind == 1 || kind == 6) { // ... or a cancel; a new file; the port lost
+            kind == 1 ? session.load_image(image.left(int(take(2)))) : session.stop();
+            ended = true;
+            continue;
+        }
+        if (kind == 2) // a start response with a slice size of 1, 2 or 4 bytes
+            bytes = build_start_frame(take(4)).mid(6, 4).right(slice_bytes[(step >> 5) & 3]);
+        else if (kind == 3 || kind == 4) // an acknowledgement, mostly good
+            bytes = QByteArray(1, char(step & 0x70 ? status_ok : take(1)));
+        else if (kind == 5) // an end response
+            bytes = QByteArray(1, char(step & 0x10 ? status_ok : take(1)));
+        else // any bytes between head and tail
+            bytes = QByteArray(int(take(1) % 16), char(take(1)));
+        const quint8 command = kind == 7 ? quint8(step >> 3) : commands[kind];
         const ota_session::reaction reaction = session.handle_frame(build_frame(command, bytes));
         if (reaction.what == act::begin_transfer)
             ended = false, next_offset = 0;

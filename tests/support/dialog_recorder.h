@@ -30,15 +30,12 @@ public:
     }
     QString open_file_name(QWidget *, const QString &c, const QString &d, const QString &f) override
     {
-        return answer({false, c, d, f});
+        file_requests.append({false, c, d, f});
+        return file_answers.isEmpty() ? QString() : file_answers.takeFirst();
     }
     QString save_file_name(QWidget *, const QString &c, const QString &d, const QString &f) override
     {
-        return answer({true, c, d, f});
-    }
-    QString answer(const file_request &request)
-    {
-        file_requests.append(request);
+        file_requests.append({true, c, d, f});
         return file_answers.isEmpty() ? QString() : file_answers.takeFirst();
     }
 

@@ -1,7 +1,5 @@
 #pragma once
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include <QtCore>
 #include <functional>
 
 // Runs the event loop until `condition` holds or `timeout_ms` pass; returns whether it held.

@@ -1,12 +1,5 @@
 #pragma once
-#include <QAbstractButton>
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPointer>
-#include <QTimer>
+#include <QtWidgets>
 #include <functional>
 
 // While it lives, answers the real modal dialogs as a user would: a QMessageBox with OK (or

@@ -15,10 +15,8 @@ pty_pair::pty_pair()
     const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios attributes{};
     const char *name = nullptr;
-    if (fd < 0)
-        return;
     // Raw before the slave opens, so no byte is ever translated.
-    if (grantpt(fd) != 0 || unlockpt(fd) != 0 || tcgetattr(fd, &attributes) != 0 ||
+    if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0 || tcgetattr(fd, &attributes) != 0 ||
         (cfmakeraw(&attributes), tcsetattr(fd, TCSANOW, &attributes)) != 0 ||
         !(name = ptsname(fd))) {
         ::close(fd);
@@ -64,27 +62,18 @@ QByteArray pty_pair::read_available()
 
 bool pty_pair::write_master(const QByteArray &bytes)
 {
-    int written = 0;
-    while (master_fd >= 0 && written < bytes.size()) {
+    for (int written = 0; written < bytes.size();) {
         const ssize_t n =
             ::write(master_fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n > 0) {
+        pollfd descriptor{master_fd, POLLOUT, 0};
+        if (n > 0)
             written += int(n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            return false;
-        } else {
-            pollfd descriptor{master_fd, POLLOUT, 0};
+        else if (errno != EAGAIN && errno != EINTR)
+            return false; // also when the master is closed
+        else
             poll(&descriptor, 1, 10);
-        }
     }
-    return written == bytes.size();
-}
-
-void pty_pair::close_master()
-{
-    if (master_fd >= 0)
-        ::close(master_fd);
-    master_fd = -1;
+    return true;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <unistd.h>
 
 // A pseudo-terminal pair standing in for a serial line: the tool opens the slave by its path,
 // the test reads and writes the master.
@@ -19,7 +20,7 @@ public:
     QByteArray read_master(int count, int timeout_ms = 2000);
     QByteArray read_available(); // what has arrived, without waiting (events run once)
     bool write_master(const QByteArray &bytes);
-    void close_master(); // as if the device went away
+    void close_master() { ::close(master_fd), master_fd = -1; } // as if the device went away
 
 private:
     int master_fd = -1;

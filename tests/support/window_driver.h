@@ -2,14 +2,7 @@
 #include "mainwindow.h"
 #include "serial_setting.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTextBrowser>
+#include <QtWidgets>
 
 // The top-level window of the given class, or nullptr.
 template <typename T> T *find_top_level()
