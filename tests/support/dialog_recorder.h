@@ -38,7 +38,6 @@ public:
         file_requests.append({true, c, d, f});
         return file_answers.isEmpty() ? QString() : file_answers.takeFirst();
     }
-
     QList<box> boxes;
     QList<file_request> file_requests;
     QStringList file_answers;

@@ -7,12 +7,11 @@
 inline bool wait_for(const std::function<bool()> &condition, int timeout_ms = 5000)
 {
     QEventLoop loop;
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const QDeadlineTimer deadline(timeout_ms);
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (condition() || elapsed.elapsed() >= timeout_ms)
+        if (condition() || deadline.hasExpired())
             loop.quit();
     });
     poll.start(1);

@@ -2,11 +2,10 @@
 #include <QtWidgets>
 #include <functional>
 
-// While it lives, answers the real modal dialogs as a user would: a QMessageBox with OK (or
-// Yes), recorded in `boxes` after `while_open` ran with it open; a QFileDialog with the next of
-// `file_answers` (an empty string, or none left, cancels), its title recorded in
-// `file_dialogs`. A modal left open for `watchdog_ms` is closed, so a failed check fails the
-// test instead of hanging it.
+// While it lives, answers real modal dialogs as a user would: a QMessageBox with OK (or Yes),
+// recorded in `boxes` after `while_open` ran with it open; a QFileDialog with the next of
+// `file_answers` (an empty string, or none left, cancels), its title in `file_dialogs`. A modal
+// left open for 10 s is closed, so a failed check fails the test instead of hanging it.
 class modal_answerer
 {
 public:
@@ -15,9 +14,8 @@ public:
         QString title, text;
         QMessageBox::Icon icon;
     };
-    explicit modal_answerer(std::function<void(QMessageBox *)> while_open = {},
-                            int watchdog_ms = 10000)
-        : while_open(std::move(while_open)), watchdog_ms(watchdog_ms)
+    explicit modal_answerer(std::function<void(QMessageBox *)> while_open = {})
+        : while_open(std::move(while_open))
     {
         QObject::connect(&poll, &QTimer::timeout,
                          [this] { answer(QApplication::activeModalWidget()); });
@@ -70,7 +68,7 @@ private:
     }
 
     std::function<void(QMessageBox *)> while_open;
-    int watchdog_ms;
+    const qint64 watchdog_ms = 10000;
     QTimer poll;
     QPointer<QWidget> open_modal;
     QPointer<QFileDialog> answered_dialog;

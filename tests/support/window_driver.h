@@ -16,10 +16,9 @@ template <typename T> T *find_top_level()
 // A widget or action by its object name; aborts the test when missing.
 template <typename T> T *child(QObject *parent, const char *name)
 {
-    T *found = parent->findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child '%s'", name);
-    return found;
+    if (T *found = parent->findChild<T *>(QString::fromLatin1(name)))
+        return found;
+    qFatal("no child '%s'", name);
 }
 
 // Picks a port in the settings form as a user would, even one the system's port list does not
