@@ -1,6 +1,5 @@
 // Text forms of bytes: the terminal lines and the hex send line.
 #include "byte_text.h"
-
 #include <QtTest>
 
 class tst_byte_text : public QObject

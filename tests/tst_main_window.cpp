@@ -2,7 +2,6 @@
 // settings form and the package maker window.
 #include "make_package_t.h"
 #include "window_driver.h"
-
 #include <QSerialPortInfo>
 #include <QtTest>
 

@@ -1,7 +1,6 @@
 // The OTA frame codec: frames byte for byte, the checks on received frames in their order, and
 // the byte-array conversions.
 #include "ota_frame.h"
-
 #include <QtTest>
 
 static const auto from_hex = [](const char *text) { return QByteArray::fromHex(text); };

@@ -5,7 +5,6 @@
 // bytes a step takes).
 #include "ota_frame.h"
 #include "ota_session.h"
-
 #include <cstdint>
 #include <cstdlib>
 

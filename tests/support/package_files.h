@@ -2,7 +2,6 @@
 #include <QFile>
 #include <QRandomGenerator>
 
-// Files for the package maker's tests and benchmarks.
 namespace package_files {
 inline bool write(const QString &path, const QByteArray &bytes) // false when that fails
 {

@@ -27,7 +27,6 @@ pty_pair::pty_pair()
     fcntl(master_fd, F_SETFL, fcntl(master_fd, F_GETFL) | O_NONBLOCK);
 }
 
-// Appends one read's worth; returns whether any byte came.
 static bool read_once(int fd, QByteArray &into)
 {
     char buffer[65536];
@@ -78,7 +77,6 @@ bool pty_pair::write_master(const QByteArray &bytes)
 
 namespace {
 
-// Bytes read from one master and not yet taken by the other.
 struct direction
 {
     int from, to;

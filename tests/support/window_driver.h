@@ -4,7 +4,6 @@
 
 #include <QtWidgets>
 
-// The top-level window of the given class, or nullptr.
 template <typename T> T *find_top_level()
 {
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -35,7 +34,6 @@ inline void apply_serial_choice(serial_setting *form, const QString &port_name,
     child<QPushButton>(form, "button_apply")->click();
 }
 
-// Drives a MainWindow the way a user does.
 class main_window_driver
 {
 public:
