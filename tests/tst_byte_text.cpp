@@ -1,6 +1,5 @@
 // Text forms of bytes: the terminal lines and the hex send line.
 #include "byte_text.h"
-
 #include <QtTest>
 
 class tst_byte_text : public QObject
@@ -45,10 +44,8 @@ void tst_byte_text::lines_and_text()
 {
     QByteArray all;
     QString line = QStringLiteral("发: ");
-    for (int value = 0; value < 256; ++value) {
-        all.append(char(value));
-        line += QString::asprintf("%02X ", value);
-    }
+    for (int value = 0; value < 256; ++value)
+        all.append(char(value)), line += QString::asprintf("%02X ", value);
     QCOMPARE(byte_text::byte_line(QStringLiteral("发: "), all), line);
     QCOMPARE(byte_text::coloured_paragraph(byte_text::sent_colour, "发: 01 "),
              QStringLiteral("<font color=\"#0000ff\">发: 01 </font> "));

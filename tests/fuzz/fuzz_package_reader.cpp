@@ -1,6 +1,5 @@
-// Reads arbitrary files as upgrade packages, as vantrel-package inspect and
-// verify do with files from anywhere. Whatever the reader accepts must be
-// exactly the package that the builder makes from what was read.
+// Reads arbitrary files as upgrade packages, as vantrel-package inspect and verify do with files
+// from anywhere. Whatever the reader accepts must be exactly the package the builder makes from it.
 #include "package_builder.h"
 #include "package_format.h"
 #include "package_reader.h"

@@ -1,21 +1,31 @@
-#ifndef PACKAGE_FILES_H
-#define PACKAGE_FILES_H
+#pragma once
+#include <QFile>
+#include <QRandomGenerator>
 
-#include <QByteArray>
-#include <QString>
-
-// Files for the package maker's tests and benchmarks: writing, reading, content.
 namespace package_files {
-
-// Writes the bytes to path (replacing it); false when that fails.
-bool write(const QString &path, const QByteArray &bytes);
-// The whole file, or an empty array when it cannot be read.
-QByteArray read(const QString &path);
-// n bytes counting up from `first`, wrapping at 256.
-QByteArray counting(int count, int first = 1);
-// n pseudo-random bytes, the same for the same seed.
-QByteArray random(int count, quint32 seed);
-
+inline bool write(const QString &path, const QByteArray &bytes) // false when that fails
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+inline QByteArray read(const QString &path) // empty when unreadable
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+inline QByteArray counting(int count, int first = 1) // first, first + 1, ... wrapping at 256
+{
+    QByteArray bytes(count, '\0');
+    for (int i = 0; i < count; ++i)
+        bytes[i] = char(first + i);
+    return bytes;
+}
+inline QByteArray random(int count, quint32 seed) // the same for the same seed
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(count, '\0');
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
 } // namespace package_files
-
-#endif // PACKAGE_FILES_H
