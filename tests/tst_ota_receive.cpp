@@ -8,26 +8,6 @@
 using frames = QList<QByteArray>;
 Q_DECLARE_METATYPE(frames)
 
-namespace {
-
-const QByteArray ack = QByteArray::fromHex("515A0302000101B25443");
-
-// What read_data does with each chunk, minus the view: the frames handed on.
-frames feed(QByteArray &buffer, const frames &chunks)
-{
-    frames taken;
-    for (const QByteArray &chunk : chunks) {
-        buffer.append(chunk);
-        frame_extractor::trim(buffer);
-        const QByteArray frame = frame_extractor::take_frame(buffer).frame;
-        if (!frame.isEmpty())
-            taken << frame;
-    }
-    return taken;
-}
-
-} // namespace
-
 class tst_ota_receive : public QObject
 {
     Q_OBJECT
@@ -38,6 +18,7 @@ private slots:
         QTest::addColumn<frames>("chunks");
         QTest::addColumn<frames>("handed_on");
         QTest::addColumn<QByteArray>("left");
+        const QByteArray ack = QByteArray::fromHex("515A0302000101B25443");
         const QByteArray end = ota_frame::build_end_frame();
         const auto row = [](const char *name, const frames &chunks, const frames &handed_on,
                             const QByteArray &left) {
@@ -74,7 +55,15 @@ private slots:
     {
         QFETCH(frames, chunks);
         QByteArray buffer;
-        QTEST(feed(buffer, chunks), "handed_on");
+        frames taken;
+        for (const QByteArray &chunk : chunks) { // what read_data does with each, minus the view
+            buffer.append(chunk);
+            frame_extractor::trim(buffer);
+            const QByteArray frame = frame_extractor::take_frame(buffer).frame;
+            if (!frame.isEmpty())
+                taken << frame;
+        }
+        QTEST(taken, "handed_on");
         QTEST(buffer, "left");
     }
 };
