@@ -1,6 +1,7 @@
 // vantrel-ota and one simulated device per board, each a process, on pty pairs that this test
 // relays between: it sees every byte and can time a signal to an answer.
 #include "ota_frame.h"
+#include "package_files.h"
 #include "pty_pair.h"
 #include <QtTest>
 #include <csignal>
@@ -10,7 +11,6 @@ struct board
     pty_pair tool_side, device_side;
     QProcess device;
     QByteArray from_device;
-    int answers = 0;
     ~board() { device.kill(), device.waitForFinished(); }
 };
 
@@ -37,7 +37,6 @@ private slots:
             << boards{{}, {"none"}, {"--frame-size", "0"}} << 0 << true << 4
             << QStringList{"succeeded|", "port_error|cannot open", "refused|每帧固件大小不能为0"};
     }
-
     void flash()
     {
         QFETCH(QList<QStringList>, devices);
@@ -46,40 +45,40 @@ private slots:
         QFETCH(QStringList, results);
         QTemporaryDir dir;
         const QByteArray image = QByteArray::fromHex("515a03544300ff").repeated(429); // 12 slices
-        QFile file(dir.filePath("image.bin"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) && file.flush());
+        QVERIFY(package_files::write(dir.filePath("image.bin"), image));
         std::vector<std::unique_ptr<board>> boards;
-        QStringList ports, arguments{"flash", file.fileName(), "--timeout", "1"};
+        QStringList ports, arguments{"flash", dir.filePath("image.bin"), "--timeout", "1"};
         for (const QStringList &options : devices) {
             boards.push_back(options == QStringList{"none"} ? nullptr : std::make_unique<board>());
             board *b = boards.back().get();
             ports << (b ? b->tool_side.slave_path() : dir.filePath("none"));
             arguments << "--port" << ports.last();
-            if (!b)
-                continue;
-            b->device.start(OTA_DEVICE_SIM_PATH,
-                            QStringList{"--port", b->device_side.slave_path(), "--output",
-                                        dir.filePath(QString::number(ports.size()))} +
-                                options);
-            QVERIFY(b->device.waitForReadyRead(10000) && b->device.readLine().startsWith("ready"));
+            if (b) {
+                b->device.start(OTA_DEVICE_SIM_PATH,
+                                QStringList{"--port", b->device_side.slave_path(), "--output",
+                                            dir.filePath(QString::number(ports.size()))} +
+                                    options);
+                QVERIFY(b->device.waitForReadyRead(10000) &&
+                        b->device.readLine().startsWith("ready"));
+            }
         }
         QProcess tool;
         tool.start(VANTREL_OTA_PATH, json ? arguments << "--json" : arguments);
 
         // Relay both ways; a signal goes out just before the answer it is timed to.
-        bool signalled = false;
+        int answers = 0;
         QByteArray sent_after_signal;
         for (QDeadlineTimer deadline(30000); !tool.waitForFinished(2) && !deadline.hasExpired();) {
             for (const auto &b : boards) {
                 const QByteArray out = b ? b->tool_side.read_available() : QByteArray();
-                sent_after_signal += signalled ? out : QByteArray();
+                sent_after_signal += answers >= signal_at_answer && signal_at_answer ? out : "";
                 if (!b || !b->device_side.write_master(out))
                     continue;
                 b->from_device += b->device_side.read_available();
                 for (QByteArray frame;
                      !(frame = ota_frame::take_frame_by_length(b->from_device)).isEmpty();) {
-                    if (++b->answers == signal_at_answer)
-                        signalled = ::kill(pid_t(tool.processId()), SIGINT) == 0;
+                    if (++answers == signal_at_answer)
+                        QCOMPARE(::kill(pid_t(tool.processId()), SIGINT), 0);
                     b->tool_side.write_master(frame);
                 }
             }
@@ -94,13 +93,12 @@ private slots:
                                                       o["reason"].toString()}
                                               .join(' ')
                                         : output.section('\n', i + 1, i + 1); // below the header
-            QVERIFY2(result.startsWith(ports[i] + ' ') &&
-                         result.contains(results[i].section('|', 0, 0) + ' ') &&
-                         result.contains(results[i].section('|', 1)),
+            const QStringList expected = results[i].split('|');
+            QVERIFY2(result.startsWith(ports[i] + ' ') && result.contains(expected[0] + ' ') &&
+                         result.contains(expected[1]),
                      qPrintable(output));
-            QFile received(dir.filePath(QString::number(i + 1)));
-            QCOMPARE(received.open(QIODevice::ReadOnly) && received.readAll() == image,
-                     results[i].startsWith("succeeded"));
+            QCOMPARE(package_files::read(dir.filePath(QString::number(i + 1))) == image,
+                     expected[0] == "succeeded");
         }
     }
 };
