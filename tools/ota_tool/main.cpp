@@ -78,13 +78,13 @@ int run_flash(const QStringList &arguments)
 
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
     QList<port_target> targets;
-    for (const QString &spec : options.ports) {
-        const port_target target = find_port(spec, available);
+    for (const QString &given : options.ports) {
+        const port_target target = find_port(given, available);
         for (const port_target &other : targets) {
             if (target.error.isEmpty() && other.error.isEmpty() &&
                 target.location() == other.location()) {
                 print_error(QStringLiteral("'%1' and '%2' are the same port %3")
-                                .arg(other.spec, spec, target.location()));
+                                .arg(other.given, given, target.location()));
                 return exit_usage;
             }
         }

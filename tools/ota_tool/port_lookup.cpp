@@ -1,11 +1,11 @@
 #include "port_lookup.h"
 
-port_target find_port(const QString &spec, const QList<QSerialPortInfo> &available)
+port_target find_port(const QString &given, const QList<QSerialPortInfo> &available)
 {
     port_target target;
-    target.spec = spec;
-    if (spec.startsWith(QLatin1String("sn:"))) {
-        const QString serial = spec.mid(3);
+    target.given = given;
+    if (given.startsWith(QLatin1String("sn:"))) {
+        const QString serial = given.mid(3);
         QList<QSerialPortInfo> matches;
         for (const QSerialPortInfo &info : available)
             if (info.serialNumber() == serial)
@@ -26,13 +26,13 @@ port_target find_port(const QString &spec, const QList<QSerialPortInfo> &availab
         return target;
     }
     for (const QSerialPortInfo &info : available) {
-        if (info.portName() == spec || info.systemLocation() == spec) {
+        if (info.portName() == given || info.systemLocation() == given) {
             target.listed = true;
             target.info = info;
             return target;
         }
     }
-    target.path = spec;
+    target.path = given;
     return target;
 }
 

@@ -9,7 +9,7 @@
 struct port_target
 {
     // The argument as given; results are reported under it.
-    QString spec;
+    QString given;
     // What to open: a listed port, or a path used as it stands.
     bool listed = false;
     QSerialPortInfo info;
@@ -22,7 +22,7 @@ struct port_target
 
 // sn:SERIAL picks the one listed adapter with that USB serial number; a name
 // or system location picks that listed port; anything else is a device path.
-port_target find_port(const QString &spec, const QList<QSerialPortInfo> &available);
+port_target find_port(const QString &given, const QList<QSerialPortInfo> &available);
 
 // VID:PID as four lower-case hex digits each, or empty without them.
 QString usb_ids(const QSerialPortInfo &info);
