@@ -12,8 +12,6 @@
 
 using namespace package_format;
 
-Q_DECLARE_METATYPE(build_status)
-
 namespace {
 
 QByteArray hex(const char *text)
@@ -56,221 +54,183 @@ class tst_package_builder : public QObject
     Q_OBJECT
 
 private slots:
-    void header_bytes();
-    void header_refusals_data();
-    void header_refusals();
-    void bodies_data();
-    void bodies();
-    void body_source_from_files();
-    void damage_is_named_data();
-    void damage_is_named();
-    void hex_dump_data();
-    void hex_dump();
-};
-
-void tst_package_builder::header_bytes()
-{
-    header_info_t header = default_header_info();
-    header.boot_file_size = 0x01020304;
-    header.app_file_size = 0xA0B0C0D0;
-    QByteArray package;
-    package_builder builder;
-    QVERIFY(builder.build_header(header, package));
-    QCOMPARE(builder.new_bin_is_write_addr, 1024u);
-    const QByteArray ff(1024, char(0xFF));
-    QCOMPARE(package.left(148), hex("000000064b3538545145") + ff.left(54) + hex("0009") +
-                                    "v01.00.01" + ff.left(21) + hex("0009") + "v01.00.01" +
-                                    ff.left(29) + hex("8a8a8a8a8a8a8a8a00000005"));
-    // Header sum 0xcf83 with both sizes 0.
-    QCOMPARE(package.mid(148), ff.left(860) + hex("01020304ffffffffa0b0c0d0ff55d26d"));
-
-    // Texts go one byte per UTF-16 unit: U+00E9 as is, U+4E2D and the two
-    // halves of U+1F600 as '?'; an empty text leaves its slot as fill.
-    header.product_info = QString::fromUtf8("\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80");
-    header.product_info_len = 4;
-    header.boot_version.clear();
-    header.boot_version_len = 0;
-    package.clear();
-    builder.reset();
-    QVERIFY(builder.build_header(header, package));
-    QCOMPARE(package.left(9), hex("00000004e93f3f3fff"));
-    QCOMPARE(package.mid(64, 32), hex("0000") + ff.left(30));
-
-    // Only forward: a write below the write position is refused.
-    QByteArray bytes;
-    builder.reset();
-    QVERIFY(builder.write_at_offset(2, "ab", bytes));
-    QVERIFY(!builder.write_at_offset(3, "zz", bytes));
-    QVERIFY(builder.write_at_offset(4, "c", bytes));
-    QCOMPARE(bytes, hex("ffff616263"));
-}
-
-void tst_package_builder::header_refusals_data()
-{
-    // Lengths of product, boot and app texts, the boot length field (-1: the text's).
-    QTest::addColumn<QVector<int>>("lengths");
-    QTest::addColumn<quint32>("check_len");
-    QTest::addColumn<build_status>("status");
-    const build_status refused = build_status::header_refused;
-    QTest::newRow("full slots") << QVector<int>{60, 30, 38, -1} << 5u << build_status::ok;
-    QTest::newRow("product 61") << QVector<int>{61, 9, 9, -1} << 5u << refused;
-    QTest::newRow("boot 31") << QVector<int>{6, 31, 9, -1} << 5u << refused;
-    QTest::newRow("app 39") << QVector<int>{6, 9, 39, -1} << 5u << refused;
-    QTest::newRow("length field disagrees") << QVector<int>{6, 9, 9, 8} << 5u << refused;
-    QTest::newRow("check length 0")
-        << QVector<int>{6, 9, 9, -1} << 0u << build_status::check_len_zero;
-}
-
-void tst_package_builder::header_refusals()
-{
-    QFETCH(QVector<int>, lengths);
-    QFETCH(quint32, check_len);
-    QFETCH(build_status, status);
-    header_info_t header = default_header_info();
-    header.product_info = QString(lengths[0], QLatin1Char('p'));
-    header.product_info_len = quint32(lengths[0]);
-    header.boot_version = QString(lengths[1], QLatin1Char('b'));
-    header.boot_version_len = quint16(lengths[3] < 0 ? lengths[1] : lengths[3]);
-    header.app_version = QString(lengths[2], QLatin1Char('a'));
-    header.app_version_len = quint16(lengths[2]);
-    header.check_len = check_len;
-    QByteArray package;
-    QCOMPARE(build_package(header, "12345678", package), status);
-    QCOMPARE(package.isEmpty(), status != build_status::ok);
-    // The header step refuses on its own; a body never goes without a header.
-    QCOMPARE(package_builder().build_header(header, package = QByteArray()),
-             status != build_status::header_refused);
-    QVERIFY(!package_builder().build_body("12345678", 5, package = QByteArray()));
-}
-
-void tst_package_builder::bodies_data()
-{
-    QTest::addColumn<quint32>("check_len");
-    for (const quint32 check_len : {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 16, 31, 32, 33, 64, 300})
-        QTest::newRow(qPrintable(QString::number(check_len))) << check_len;
-}
-
-void tst_package_builder::bodies()
-{
-    QFETCH(quint32, check_len);
-    // The plain builder against bodies worked out by hand.
-    QCOMPARE(plain_body(package_files::counting(12), 5) + plain_body("", 5),
-             hex("0102030405000f060708090a00280b0c00170000"));
-    // Every size near the block and word edges, both images, either or none.
-    for (int size = 0; size < 700; size += size < 80 ? 1 : 37) {
+    void header_bytes()
+    {
         header_info_t header = default_header_info();
-        header.check_len = check_len;
-        header.boot_upgrade_flag = size % 4 < 2 ? upgrade_flag_yes : upgrade_flag_no;
-        header.app_upgrade_flag = size % 2 ? upgrade_flag_yes : upgrade_flag_no;
-        header.boot_file_size = quint32(size / 3);
-        header.app_file_size = quint32(size - size / 3);
-        const QByteArray boot = package_files::random(size / 3, quint32(size));
-        const QByteArray app = package_files::random(size - size / 3, check_len);
-        const QByteArray source = (header.boot_upgrade_flag == upgrade_flag_yes ? boot : "") +
-                                  (header.app_upgrade_flag == upgrade_flag_yes ? app : "");
+        header.boot_file_size = 0x01020304;
+        header.app_file_size = 0xA0B0C0D0;
         QByteArray package;
-        QCOMPARE(build_package(header, source, package), build_status::ok);
-        // The body, then the sum of all before it (one block as long as all).
-        QCOMPARE(package, plain_body(package.left(1024) + plain_body(source, check_len), 1 << 30));
-        QVERIFY2(read_package(package).ok(), qPrintable(read_package(package).detail));
+        package_builder builder;
+        QVERIFY(builder.build_header(header, package));
+        QCOMPARE(builder.new_bin_is_write_addr, 1024u);
+        const QByteArray ff(1024, char(0xFF));
+        QCOMPARE(package.left(148), hex("000000064b3538545145") + ff.left(54) + hex("0009") +
+                                        "v01.00.01" + ff.left(21) + hex("0009") + "v01.00.01" +
+                                        ff.left(29) + hex("8a8a8a8a8a8a8a8a00000005"));
+        // Header sum 0xcf83 with both sizes 0.
+        QCOMPARE(package.mid(148), ff.left(860) + hex("01020304ffffffffa0b0c0d0ff55d26d"));
+
+        // Texts go one byte per UTF-16 unit: U+00E9 as is, U+4E2D and the two
+        // halves of U+1F600 as '?'; an empty text leaves its slot as fill.
+        header.product_info = QString::fromUtf8("\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80");
+        header.product_info_len = 4;
+        header.boot_version.clear();
+        header.boot_version_len = 0;
+        package.clear();
+        builder.reset();
+        QVERIFY(builder.build_header(header, package));
+        QCOMPARE(package.left(9), hex("00000004e93f3f3fff"));
+        QCOMPARE(package.mid(64, 32), hex("0000") + ff.left(30));
+
+        // Only forward: a write below the write position is refused.
+        QByteArray bytes;
+        builder.reset();
+        QVERIFY(builder.write_at_offset(2, "ab", bytes));
+        QVERIFY(!builder.write_at_offset(3, "zz", bytes));
+        QVERIFY(builder.write_at_offset(4, "c", bytes));
+        QCOMPARE(bytes, hex("ffff616263"));
+
+        // Refused before a byte is written: a text longer than its slot or whose length field
+        // disagrees with it, a check length of 0; a body never goes without a header.
+        header = default_header_info();
+        header.app_version = QString(38, 'a'), header.app_version_len = 38; // a full slot fits
+        QCOMPARE(build_package(header, "12345678", package = QByteArray()), build_status::ok);
+        header.app_version += 'a', header.app_version_len = 39;
+        QCOMPARE(build_package(header, "1", package = QByteArray()), build_status::header_refused);
+        QVERIFY(package.isEmpty());
+        header = default_header_info();
+        header.boot_version_len = 8;
+        QVERIFY(!package_builder().build_header(header, package));
+        header.boot_version_len = 9, header.check_len = 0;
+        QCOMPARE(build_package(header, "1", package), build_status::check_len_zero);
+        QVERIFY(package.isEmpty());
+        QVERIFY(!package_builder().build_body("12345678", 5, package));
     }
-}
-
-void tst_package_builder::body_source_from_files()
-{
-    QTemporaryDir dir;
-    const QString boot = dir.filePath("boot.bin");
-    QVERIFY(package_files::write(boot, hex("010203040506")));
-    header_info_t header = default_header_info();
-    header.boot_file_size = 1000;              // measured before the image was rebuilt
-    header.app_upgrade_flag = upgrade_flag_no; // so neither read nor measured
-    QByteArray source;
-    QCOMPARE(read_body_source(header, boot, "/nonexistent", source).status,
-             image_file::read_status::ok);
-    QCOMPARE(source, hex("010203040506"));
-    QCOMPARE(header.boot_file_size, 6u);
-    header.app_upgrade_flag = upgrade_flag_yes;
-    const body_source_result failed = read_body_source(header, boot, "/nonexistent", source);
-    QCOMPARE(failed.status, image_file::read_status::open_failed);
-    QCOMPARE(failed.path, QStringLiteral("/nonexistent"));
-}
-
-void tst_package_builder::damage_is_named_data()
-{
-    QTest::addColumn<QByteArray>("package");
-    QTest::addColumn<int>("check");
-    QTest::addColumn<int>("block");
-    // Boot 12 and app 10 bytes at check length 5: blocks of 5 + 2 bytes from
-    // offset 1024, the last one (block 4) holds 2 image bytes.
-    header_info_t header = default_header_info();
-    header.boot_file_size = 12;
-    header.app_file_size = 10;
-    QByteArray good;
-    QCOMPARE(build_package(header, package_files::random(22, 5), good), build_status::ok);
-    const int end = good.size() - 2;
-    auto row = [](const char *name, const QByteArray &package, package_check check,
-                  int block = -1) { QTest::newRow(name) << package << int(check) << block; };
-    row("intact", good, package_check::none);
-    row("product text", flipped(good, 5), package_check::header_checksum);
-    row("header marker", flipped(good, 1021), package_check::header_marker);
-    row("first image byte", flipped(good, 1024), package_check::block_checksum, 0);
-    row("byte in block 2", flipped(good, 1024 + 2 * 7 + 3), package_check::block_checksum, 2);
-    row("sum of the last block", flipped(good, end - 1), package_check::block_checksum, 4);
-    row("package sum", flipped(good, end), package_check::package_checksum);
-    row("one byte short", good.left(end + 1), package_check::body_length);
-    row("one byte too many", good + '\0', package_check::body_length);
-    row("header only", good.left(1024), package_check::file_length);
-    // Damage behind a header sum made to fit.
-    row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
-    row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),
-        package_check::body_length);
-    row("fill after check length", resealed(good, 148, hex("00")), package_check::header_fill);
-    row("fill after boot size", resealed(good, 1012, hex("00")), package_check::header_fill);
-    row("boot flag", resealed(good, 136, u32_to_be(0x8A8A8A8B)), package_check::header_fields);
-    row("app flag", resealed(good, 140, u32_to_be(0)), package_check::header_fields);
-    row("check length 0", resealed(good, 144, u32_to_be(0)), package_check::header_fields);
-    row("product 61", resealed(good, 0, u32_to_be(61)), package_check::header_fields);
-    row("app version 39", resealed(good, 96, u16_to_be(39)), package_check::header_fields);
-}
-
-void tst_package_builder::damage_is_named()
-{
-    QFETCH(QByteArray, package);
-    QFETCH(int, check);
-    QFETCH(int, block);
-    const package_report report = read_package(package);
-    QCOMPARE(package_check_name(report.failed), package_check_name(package_check(check)));
-    QCOMPARE(report.failed_block, qint64(block));
-}
-
-void tst_package_builder::hex_dump_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("dump");
-    const QString line = "00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F  "
-                         "10 11 12 13 14 15 16 17  18 19 1A 1B 1C 1D 1E 1F\n";
-    QTest::newRow("empty") << 0 << QString();
-    QTest::newRow("one byte") << 1 << "00";
-    QTest::newRow("8 bytes end in one space") << 8 << "00 01 02 03 04 05 06 07 ";
-    QTest::newRow("9 bytes") << 9 << "00 01 02 03 04 05 06 07  08";
-    QTest::newRow("32 bytes end the line") << 32 << line;
-    QTest::newRow("33 bytes") << 33 << line + "20";
-    QTest::newRow("2049 bytes: 64 lines, an empty one, one byte") << 2049 << QString();
-}
-
-void tst_package_builder::hex_dump()
-{
-    QFETCH(int, count);
-    QFETCH(QString, dump);
-    QByteArray bytes(count, '\0');
-    for (int i = 0; i < count; ++i)
-        bytes[i] = char(i);
-    const QString text = hex_dump_text(bytes);
-    if (count < 2048)
-        QCOMPARE(text, dump);
-    else // 64 full lines, an empty one, one byte
-        QVERIFY2(text.count('\n') == 65 && text.endsWith("FC FD FE FF\n\n00"), qPrintable(text));
-}
+    void bodies_data()
+    {
+        QTest::addColumn<quint32>("check_len");
+        for (const quint32 check_len : {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 16, 31, 32, 33, 64, 300})
+            QTest::newRow(qPrintable(QString::number(check_len))) << check_len;
+    }
+    void bodies()
+    {
+        QFETCH(quint32, check_len);
+        // The plain builder against bodies worked out by hand.
+        QCOMPARE(plain_body(package_files::counting(12), 5) + plain_body("", 5),
+                 hex("0102030405000f060708090a00280b0c00170000"));
+        // Every size near the block and word edges, both images, either or none.
+        for (int size = 0; size < 700; size += size < 80 ? 1 : 37) {
+            header_info_t header = default_header_info();
+            header.check_len = check_len;
+            header.boot_upgrade_flag = size % 4 < 2 ? upgrade_flag_yes : upgrade_flag_no;
+            header.app_upgrade_flag = size % 2 ? upgrade_flag_yes : upgrade_flag_no;
+            header.boot_file_size = quint32(size / 3);
+            header.app_file_size = quint32(size - size / 3);
+            const QByteArray boot = package_files::random(size / 3, quint32(size));
+            const QByteArray app = package_files::random(size - size / 3, check_len);
+            const QByteArray source = (header.boot_upgrade_flag == upgrade_flag_yes ? boot : "") +
+                                      (header.app_upgrade_flag == upgrade_flag_yes ? app : "");
+            QByteArray package;
+            QCOMPARE(build_package(header, source, package), build_status::ok);
+            // The body, then the sum of all before it (one block as long as all).
+            QCOMPARE(package,
+                     plain_body(package.left(1024) + plain_body(source, check_len), 1 << 30));
+            QVERIFY2(read_package(package).ok(), qPrintable(read_package(package).detail));
+        }
+    }
+    void body_source_from_files()
+    {
+        QTemporaryDir dir;
+        const QString boot = dir.filePath("boot.bin");
+        QVERIFY(package_files::write(boot, hex("010203040506")));
+        header_info_t header = default_header_info();
+        header.boot_file_size = 1000;              // measured before the image was rebuilt
+        header.app_upgrade_flag = upgrade_flag_no; // so neither read nor measured
+        QByteArray source;
+        QCOMPARE(read_body_source(header, boot, "/nonexistent", source).status,
+                 image_file::read_status::ok);
+        QCOMPARE(source, hex("010203040506"));
+        QCOMPARE(header.boot_file_size, 6u);
+        header.app_upgrade_flag = upgrade_flag_yes;
+        const body_source_result failed = read_body_source(header, boot, "/nonexistent", source);
+        QCOMPARE(failed.status, image_file::read_status::open_failed);
+        QCOMPARE(failed.path, QStringLiteral("/nonexistent"));
+    }
+    void damage_is_named_data()
+    {
+        QTest::addColumn<QByteArray>("package");
+        QTest::addColumn<int>("check");
+        QTest::addColumn<int>("block");
+        // Boot 12 and app 10 bytes at check length 5: blocks of 5 + 2 bytes from
+        // offset 1024, the last one (block 4) holds 2 image bytes.
+        header_info_t header = default_header_info();
+        header.boot_file_size = 12;
+        header.app_file_size = 10;
+        QByteArray good;
+        QCOMPARE(build_package(header, package_files::random(22, 5), good), build_status::ok);
+        const int end = good.size() - 2;
+        auto row = [](const char *name, const QByteArray &package, package_check check,
+                      int block = -1) { QTest::newRow(name) << package << int(check) << block; };
+        row("intact", good, package_check::none);
+        row("product text", flipped(good, 5), package_check::header_checksum);
+        row("header marker", flipped(good, 1021), package_check::header_marker);
+        row("first image byte", flipped(good, 1024), package_check::block_checksum, 0);
+        row("byte in block 2", flipped(good, 1024 + 2 * 7 + 3), package_check::block_checksum, 2);
+        row("sum of the last block", flipped(good, end - 1), package_check::block_checksum, 4);
+        row("package sum", flipped(good, end), package_check::package_checksum);
+        row("one byte short", good.left(end + 1), package_check::body_length);
+        row("one byte too many", good + '\0', package_check::body_length);
+        row("header only", good.left(1024), package_check::file_length);
+        // Damage behind a header sum made to fit.
+        row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
+        row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),
+            package_check::body_length);
+        row("fill after check length", resealed(good, 148, hex("00")), package_check::header_fill);
+        row("fill after boot size", resealed(good, 1012, hex("00")), package_check::header_fill);
+        row("boot flag", resealed(good, 136, u32_to_be(0x8A8A8A8B)), package_check::header_fields);
+        row("app flag", resealed(good, 140, u32_to_be(0)), package_check::header_fields);
+        row("check length 0", resealed(good, 144, u32_to_be(0)), package_check::header_fields);
+        row("product 61", resealed(good, 0, u32_to_be(61)), package_check::header_fields);
+        row("app version 39", resealed(good, 96, u16_to_be(39)), package_check::header_fields);
+    }
+    void damage_is_named()
+    {
+        QFETCH(QByteArray, package);
+        QFETCH(int, check);
+        QFETCH(int, block);
+        const package_report report = read_package(package);
+        QCOMPARE(package_check_name(report.failed), package_check_name(package_check(check)));
+        QCOMPARE(report.failed_block, qint64(block));
+    }
+    void hex_dump_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("dump");
+        const QString line = "00 01 02 03 04 05 06 07  08 09 0A 0B 0C 0D 0E 0F  "
+                             "10 11 12 13 14 15 16 17  18 19 1A 1B 1C 1D 1E 1F\n";
+        QTest::newRow("empty") << 0 << QString();
+        QTest::newRow("one byte") << 1 << "00";
+        QTest::newRow("8 bytes end in one space") << 8 << "00 01 02 03 04 05 06 07 ";
+        QTest::newRow("9 bytes") << 9 << "00 01 02 03 04 05 06 07  08";
+        QTest::newRow("32 bytes end the line") << 32 << line;
+        QTest::newRow("33 bytes") << 33 << line + "20";
+        QTest::newRow("2049 bytes: 64 lines, an empty one, one byte") << 2049 << QString();
+    }
+    void hex_dump()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, dump);
+        QByteArray bytes(count, '\0');
+        for (int i = 0; i < count; ++i)
+            bytes[i] = char(i);
+        const QString text = hex_dump_text(bytes);
+        if (count < 2048)
+            QCOMPARE(text, dump);
+        else // 64 full lines, an empty one, one byte
+            QVERIFY2(text.count('\n') == 65 && text.endsWith("FC FD FE FF\n\n00"),
+                     qPrintable(text));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_package_builder)
 #include "tst_package_builder.moc"
