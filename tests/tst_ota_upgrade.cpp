@@ -5,6 +5,7 @@
 #include "event_wait.h"
 #include "mainwindow.h"
 #include "ota_frame.h"
+#include "package_files.h"
 #include "pty_link.h"
 #include "pty_pair.h"
 #include "window_driver.h"
@@ -29,33 +30,11 @@ const QString refused = QStringLiteral("下位机返回OTA失败信息");
 const QString early_end = QStringLiteral("收到下位机传输结束OTA结束信息\r\nOTA未完成");
 const QString second_start = QStringLiteral("接受到错误的升级提醒错误信息");
 const QByteArray ok(1, 0x01);
-using frames = QList<QByteArray>;
 
 QByteArray u32(quint32 value)
 {
     return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0'));
 }
-
-QByteArray patterned(int size, quint32 seed = 1)
-{
-    QByteArray bytes(size, '\0');
-    for (char &byte : bytes)
-        byte = char((seed = seed * 1103515245u + 12345u) >> 16);
-    return bytes;
-}
-
-// Runs code inside the file dialog, as the real dialog's event loop would.
-struct hooked_recorder : dialog_recorder
-{
-    std::function<void()> while_dialog_open;
-    QString open_file_name(QWidget *parent, const QString &caption, const QString &dir,
-                           const QString &filter) override
-    {
-        if (while_dialog_open)
-            while_dialog_open();
-        return dialog_recorder::open_file_name(parent, caption, dir, filter);
-    }
-};
 
 } // namespace
 
@@ -65,7 +44,7 @@ class tst_ota_upgrade : public QObject
 
     QTemporaryDir dir;
     std::unique_ptr<pty_pair> line;
-    std::unique_ptr<hooked_recorder> recorder;
+    std::unique_ptr<dialog_recorder> recorder;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<main_window_driver> driver;
     QByteArray pending;
@@ -153,7 +132,7 @@ private slots:
     void init()
     {
         line = std::make_unique<pty_pair>();
-        recorder = std::make_unique<hooked_recorder>();
+        recorder = std::make_unique<dialog_recorder>();
         window = std::make_unique<MainWindow>();
         driver = std::make_unique<main_window_driver>(window.get());
         QVERIFY(driver->connect_to(line->slave_path()));
@@ -184,57 +163,6 @@ private slots:
         QVERIFY(nothing_sent(300));
     }
 
-    void start_response_data()
-    {
-        QTest::addColumn<int>("image_size");
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<int>("first_slice");
-
-        const QStringList no_size{QStringLiteral("ba_to_u32执行错误"), zero_size};
-        QTest::newRow("frame size 256") << 1000 << u32(256) << QStringList() << 256;
-        QTest::newRow("frame size 0") << 1000 << u32(0) << QStringList{zero_size} << 0;
-        QTest::newRow("no data bytes") << 1000 << QByteArray() << no_size << 0;
-        // Checksum and tail must not be read as a frame size.
-        QTest::newRow("three data bytes") << 1000 << u32(256).left(3) << no_size << 0;
-        QTest::newRow("extra bytes ignored") << 1000 << u32(256) + "xyz" << QStringList() << 256;
-        QTest::newRow("slice too large for a frame")
-            << 100000 << u32(70000)
-            << QStringList{QStringLiteral("下位机返回的每帧固件大小70000超过65531字节")} << 0;
-        QTest::newRow("one past the largest slice")
-            << 100000 << u32(65532)
-            << QStringList{QStringLiteral("下位机返回的每帧固件大小65532超过65531字节")} << 0;
-        QTest::newRow("largest slice") << 100000 << u32(65531) << QStringList() << 65531;
-        QTest::newRow("large slice, small image") << 1000 << u32(70000) << QStringList() << 1000;
-    }
-
-    void start_response()
-    {
-        QFETCH(int, image_size);
-        QFETCH(QByteArray, data);
-        QFETCH(QStringList, boxes);
-        QFETCH(int, first_slice);
-        const QByteArray image = patterned(image_size);
-        request_start(image);
-        answer(ota_frame::command_start, data);
-        if (first_slice > 0) {
-            QCOMPARE(next_frame(), ota_frame::build_data_frame(0, image.constData(), first_slice));
-            QCOMPARE(driver->status_label()->text(), QStringLiteral("开始OTA传输"));
-            QVERIFY(!driver->progress_bar()->isHidden());
-            QCOMPARE(driver->progress_bar()->value(), 0);
-            QVERIFY(recorder->boxes.isEmpty());
-            return;
-        }
-        QVERIFY(wait_for([&] { return box_texts() == boxes; }));
-        // Nothing to slice by, now or on an acknowledgement; still marked
-        // running, so the next double press cancels.
-        answer(ota_frame::command_data, ok);
-        QVERIFY(nothing_sent());
-        driver->double_press();
-        QCOMPARE(recorder->boxes.last().text, cancelled);
-        QVERIFY(nothing_sent());
-    }
-
     void upgrade_end_data()
     {
         QTest::addColumn<QString>("how");
@@ -257,7 +185,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, box);
         QFETCH(QByteArray, answer);
-        const QByteArray image = patterned(1000);
+        const QByteArray image = package_files::random(1000, 1);
         request_start(image);
         this->answer(ota_frame::command_start, u32(256));
         QCOMPARE(ota_frame::ba_to_u32(next_frame().mid(6, 4)), 0u);
@@ -306,7 +234,7 @@ private slots:
         answer(ota_frame::command_end, ok);
         QVERIFY(nothing_sent(100));
         // An image, but no start request sent for it.
-        choose(write_file(patterned(1000)));
+        choose(write_file(package_files::random(1000, 1)));
         answer(ota_frame::command_start, u32(256));
         QVERIFY(nothing_sent());
         // A start request with the port closed is not sent and not counted.
@@ -319,7 +247,7 @@ private slots:
         // The start request went out for an image replaced since.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
-        const QByteArray second = patterned(5000, 2);
+        const QByteArray second = package_files::random(5000, 2);
         choose(write_file(second, "b.bin"));
         answer(ota_frame::command_start, u32(256));
         QVERIFY(nothing_sent());
@@ -330,7 +258,7 @@ private slots:
         answer(ota_frame::command_start, u32(256));
         QCOMPARE(next_frame(), ota_frame::build_data_frame(0, second.constData(), 256));
         bool sent_during_dialog = true;
-        recorder->while_dialog_open = [&] {
+        recorder->while_file_dialog_open = [&] {
             answer(ota_frame::command_data, ok);
             sent_during_dialog = !nothing_sent(100);
         };
@@ -361,7 +289,7 @@ private slots:
         if (size >= 0 && (!file.open(QIODevice::WriteOnly) || !file.resize(size)))
             QSKIP("no sparse files here");
         // A good image first, so that the failed choice visibly discards it.
-        choose(write_file(patterned(10)));
+        choose(write_file(package_files::random(10, 1)));
         choose(file.fileName());
         file.remove();
         QCOMPARE(recorder->boxes.value(0).title, QStringLiteral("错误信息"));
@@ -381,7 +309,7 @@ private slots:
         QTest::addColumn<QList<int>>("progress");
         QTest::addColumn<int>("device_status");
 
-        const QByteArray image = patterned(1000, 7);
+        const QByteArray image = package_files::random(1000, 7);
         const QList<int> clean{0, 50, 75, 100}, one{0, 100}, first{0, 50};
         auto row = [&](const char *name, const QStringList &fault, const QStringList &boxes = {},
                        const QList<int> &progress = {0, 50, 75, 100}, int status = 0,
@@ -391,18 +319,27 @@ private slots:
         };
         row("empty image", {}, {}, one, 0, QByteArray(""));
         row("1000 bytes by 256", {});
-        row("1024 bytes by 256", {}, {}, clean, 0, patterned(1024, 3));
-        row("frame larger than image", {"--frame-size", "4096"}, {}, one);
+        row("1024 bytes by 256", {}, {}, clean, 0, package_files::random(1024, 3));
+        row("frame beyond the limit, small image", {"--frame-size", "70000"}, {}, one);
+        row("largest slice", {"--frame-size", "65531"}, {}, one, 0,
+            package_files::random(100000, 4));
+        for (const char *size : {"65532", "70000"})
+            row(size, {"--frame-size", size, "--idle-timeout", "300"},
+                {QStringLiteral("下位机返回的每帧固件大小%1超过65531字节").arg(size), cancelled},
+                {}, 3, package_files::random(100000, 4));
         row("markers throughout", {}, {}, {0, 20, 30, 40, 50, 60, 70, 80, 90, 100}, 0,
             QByteArray("QZTCTCQZ").repeated(300));
-        row("1 MiB by 1024", {"--frame-size", "1024"}, {}, {}, 0, patterned(1 << 20, 5));
+        row("1 MiB by 1024", {"--frame-size", "1024"}, {}, {}, 0,
+            package_files::random(1 << 20, 5));
         row("refused frame 2", {"--refuse-frame", "2"}, {refused}, first, 1);
         row("end answered early", {"--end-early", "2"}, {early_end}, first, 1);
         row("end answered with failure", {"--end-failure"}, {"结束时下位机返回OTA失败信息"}, clean,
             1);
         row("frame size 0", {"--frame-size", "0"}, {zero_size, cancelled}, {}, 1);
-        row("start response without data", {"--short-start"},
-            {"ba_to_u32执行错误", zero_size, cancelled}, {}, 1);
+        for (const char *count : {"0", "3"}) // the checksum and tail are no frame size
+            row(count, {"--start-bytes", count}, {"ba_to_u32执行错误", zero_size, cancelled}, {},
+                1);
+        row("start response with extra bytes", {"--start-bytes", "7"});
         row("second start response", {"--second-start", "3"}, {second_start}, {0, 50, 75}, 1);
         row("silent after frame 2", {"--silent-after", "2", "--idle-timeout", "300"}, {cancelled},
             first, 3);

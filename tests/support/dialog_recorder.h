@@ -30,6 +30,8 @@ public:
     }
     QString open_file_name(QWidget *, const QString &c, const QString &d, const QString &f) override
     {
+        if (while_file_dialog_open) // as the real dialog's event loop would
+            while_file_dialog_open();
         file_requests.append({false, c, d, f});
         return file_answers.isEmpty() ? QString() : file_answers.takeFirst();
     }
@@ -42,4 +44,5 @@ public:
     QList<file_request> file_requests;
     QStringList file_answers;
     std::function<void(const box &)> while_box_open;
+    std::function<void()> while_file_dialog_open;
 };

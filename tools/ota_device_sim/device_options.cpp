@@ -28,7 +28,8 @@ QString device_usage()
         "  --refuse-frame N         acknowledge data frame N with status 0x00\n"
         "  --end-early N            answer data frame N with an end response\n"
         "  --end-failure            answer the end frame with status 0x00\n"
-        "  --short-start            start response without data bytes\n"
+        "  --start-bytes N          start response with N data bytes: the first of the\n"
+        "                           frame size's 4, then filler\n"
         "  --bad-checksum N         before answering data frame N, send the answer\n"
         "                           with a wrong checksum\n"
         "  --wrong-type N           ... the answer with frame type 0x04\n"
@@ -66,6 +67,7 @@ bool parse_device_options(const QStringList &arguments, device_options *options,
         {"--wrong-command", &options->wrong_command_frame},
         {"--silent-after", &options->silent_after_frame},
         {"--second-start", &options->second_start_frame},
+        {"--start-bytes", &options->start_bytes},
         {"--idle-timeout", &options->idle_timeout_ms},
         {"--baud", &options->baud_rate},
         {"--pace", &options->pace_baud},
@@ -79,10 +81,6 @@ bool parse_device_options(const QStringList &arguments, device_options *options,
         }
         if (arg == QLatin1String("--end-failure")) {
             options->end_failure = true;
-            continue;
-        }
-        if (arg == QLatin1String("--short-start")) {
-            options->short_start = true;
             continue;
         }
         if (arg == QLatin1String("--noise")) {

@@ -17,7 +17,7 @@ struct device_options
     int refuse_frame = 0;        // acknowledge data frame N with status 0x00
     int end_early_frame = 0;     // answer data frame N with an end response
     bool end_failure = false;    // answer the end frame with status 0x00
-    bool short_start = false;    // start response without data bytes
+    int start_bytes = -1;        // start response with N data bytes: the size's first, then 0xEE
     int bad_checksum_frame = 0;  // before the answer to data frame N, a copy with a bad checksum
     int wrong_type_frame = 0;    // ... a copy of type 0x04
     int wrong_command_frame = 0; // ... a copy with command 0x05

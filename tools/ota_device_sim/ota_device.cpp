@@ -152,14 +152,16 @@ void ota_device::handle_start(const QByteArray &data)
     expected_offset = 0;
     data_frame_count = 0;
     image.clear();
-    if (options.short_start) {
-        log_line(QStringLiteral("fault: start response without data bytes"));
-        answer(ota_frame::command_start, QByteArray(), 13);
-        return finish(not_completed);
+    QByteArray size_bytes = u32_bytes(options.frame_size);
+    if (options.start_bytes >= 0) {
+        log_line(
+            QStringLiteral("fault: start response with %1 data bytes").arg(options.start_bytes));
+        size_bytes = (size_bytes + QByteArray(qMax(0, options.start_bytes - 4), char(0xEE)))
+                         .left(options.start_bytes);
     }
     log_line(QStringLiteral("answer: frame size %1").arg(options.frame_size));
-    answer(ota_frame::command_start, u32_bytes(options.frame_size), 13);
-    if (options.frame_size == 0)
+    answer(ota_frame::command_start, size_bytes, 13);
+    if (options.frame_size == 0 || size_bytes.size() < 4)
         finish(not_completed);
 }
 
