@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-build/fuzz}
 seconds=${FUZZ_SECONDS:-20}
-targets=(receive_path package_reader ota_session)
+targets=(package_reader ota_session)
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -23,7 +23,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p "$build/fuzz-artifacts"
 for target in "${targets[@]}"; do
     # New inputs go to a scratch corpus; the checked-in seeds are only read.
-    seeds="$root/tests/fuzz/corpus/${target%_path}"
+    seeds="$root/tests/fuzz/corpus/$target"
     work="$build/fuzz-corpus/$target"
     mkdir -p "$work"
     "$build/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite twice (plain,
 # then with AddressSanitizer and UndefinedBehaviorSanitizer) and runs each
-# fuzz target for a bounded time (FUZZ_SECONDS each, default 15).
+# fuzz target for a bounded time (FUZZ_SECONDS each, default 20).
 # Builds go to build/test, build/fuzz and build/sanitize; build/release
 # stays scripts/run.sh's.
 set -euo pipefail
@@ -18,7 +18,7 @@ cmake -S . -B build/test "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/d
 cmake --build build/test -j"$jobs"
 (cd build/test && ctest --output-on-failure -j"$jobs")
 
-FUZZ_SECONDS=${FUZZ_SECONDS:-15} bash scripts/fuzz.sh build/fuzz
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh build/fuzz
 
 cmake -S . -B build/sanitize "${configure[@]}" -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON \
     >/dev/null

@@ -1,8 +1,10 @@
-// Drives an OTA session as the window does, with an image and a random sequence of device
-// frames, double presses and cancels. Whatever comes, data frames stay inside the image, follow
-// each other without gap or overlap, and nothing goes out once an upgrade has ended; UBSan
-// watches every division. Input: two bytes of image size, then one byte per step (and the
-// bytes a step takes).
+// Drives an OTA session as the window does: an image, and a random sequence of double presses,
+// cancels, new files, device frames and noise, every byte through the receive path's frame
+// extraction. Whatever comes, the receive path hands on only whole frames, data frames stay
+// inside the image and follow each other without gap or overlap, and nothing goes out once an
+// upgrade has ended; UBSan watches every division. Input: two bytes of image size, then one
+// byte per step (and the bytes a step takes).
+#include "frame_extractor.h"
 #include "ota_frame.h"
 #include "ota_session.h"
 #include <cstdint>
@@ -43,6 +45,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         REQUIRE(frame.mid(data_offset + 4, length) == session.image().mid(int(offset), length));
         next_offset += quint32(length);
     };
+    QByteArray received; // the receive path's buffer
+    const auto take_frame = [&] {
+        const QByteArray frame = frame_extractor::take_frame(received).frame;
+        if (frame.isEmpty())
+            return;
+        REQUIRE(frame.size() == ba_to_u16(frame.mid(4, 2)) + overhead);
+        REQUIRE(frame.startsWith("QZ") && frame.endsWith("TC"));
+        const ota_session::reaction reaction = session.handle_frame(frame);
+        if (reaction.what == act::begin_transfer)
+            ended = false, next_offset = 0;
+        if (reaction.what == act::begin_transfer || reaction.what == act::send_next)
+            sent(session.next_frame());
+        REQUIRE(session.progress() >= 0 && session.progress() <= 100);
+        ended = ended || reaction.ends_upgrade || reaction.what == act::succeeded;
+        if (reaction.ends_upgrade)
+            session.end_upgrade(reaction.upgrade);
+        if (ended)
+            sent(session.next_frame()); // as a late acknowledgement would ask
+    };
     QByteArray image(int(take(2)) * 2, '\0');
     for (int i = 0; i < image.size(); ++i)
         image[i] = char(i * 7 + i / 251);
@@ -67,20 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             bytes = QByteArray(1, char(step & 0x70 ? status_ok : take(1)));
         else if (kind == 5) // an end response
             bytes = QByteArray(1, char(step & 0x10 ? status_ok : take(1)));
-        else // any bytes between head and tail
+        else if (step & 0x80) // noise, maybe pieces of frames
+            bytes = QByteArray(int(step >> 3 & 0x0F), char(take(1)));
+        else // a frame of any command with any bytes
             bytes = QByteArray(int(take(1) % 16), char(take(1)));
-        const quint8 command = kind == 7 ? quint8(step >> 3) : commands[kind];
-        const ota_session::reaction reaction = session.handle_frame(build_frame(command, bytes));
-        if (reaction.what == act::begin_transfer)
-            ended = false, next_offset = 0;
-        if (reaction.what == act::begin_transfer || reaction.what == act::send_next)
-            sent(session.next_frame());
-        REQUIRE(session.progress() >= 0 && session.progress() <= 100);
-        ended = ended || reaction.ends_upgrade || reaction.what == act::succeeded;
-        if (reaction.ends_upgrade)
-            session.end_upgrade(reaction.upgrade);
-        if (ended)
-            sent(session.next_frame()); // as a late acknowledgement would ask
+        const quint8 command = kind == 7 ? quint8(step >> 3 & 0x0F) : commands[kind];
+        // One read, as read_data takes it: trimmed, one frame, then every further one.
+        received += kind == 7 && step & 0x80 ? bytes : build_frame(command, bytes);
+        frame_extractor::trim(received);
+        REQUIRE(received.size() <= frame_extractor::trim_threshold); // reads are small
+        do
+            take_frame();
+        while (received.contains("QZ") && received.contains("TC"));
     }
     return 0;
 }
