@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "ota_frame.h"
 #include "package_files.h"
+#include "package_format.h"
 #include "pty_link.h"
 #include "pty_pair.h"
 #include "window_driver.h"
@@ -30,11 +31,7 @@ const QString refused = QStringLiteral("下位机返回OTA失败信息");
 const QString early_end = QStringLiteral("收到下位机传输结束OTA结束信息\r\nOTA未完成");
 const QString second_start = QStringLiteral("接受到错误的升级提醒错误信息");
 const QByteArray ok(1, 0x01);
-
-QByteArray u32(quint32 value)
-{
-    return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0'));
-}
+using package_format::u32_to_be;
 
 } // namespace
 
@@ -51,12 +48,8 @@ class tst_ota_upgrade : public QObject
 
     QString write_file(const QByteArray &content, const QString &name = "image.bin")
     {
-        QFile file(dir.filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size()
-                   ? file.fileName()
-                   : QString();
+        return package_files::write(dir.filePath(name), content) ? dir.filePath(name) : QString();
     }
-
     void choose(const QString &path)
     {
         const int requests = recorder->file_requests.size();
@@ -66,7 +59,6 @@ class tst_ota_upgrade : public QObject
         QCOMPARE(recorder->file_requests.last().caption, QStringLiteral("Open File"));
         QCOMPARE(recorder->file_requests.last().dir, QDir::currentPath());
     }
-
     // The next frame the tool wrote, cut by its length field.
     QByteArray next_frame()
     {
@@ -79,26 +71,16 @@ class tst_ota_upgrade : public QObject
         }
         return frame;
     }
-
     bool nothing_sent(int ms = 60)
     {
         wait_for([] { return false; }, ms);
         pending.append(line->read_available());
         return pending.isEmpty();
     }
-
     void answer(quint8 command, const QByteArray &data)
     {
         QVERIFY(line->write_master(ota_frame::build_frame(command, data)));
     }
-
-    void request_start(const QByteArray &image)
-    {
-        choose(write_file(image));
-        driver->double_press();
-        QCOMPARE(next_frame(), ota_frame::build_start_frame(quint32(image.size())));
-    }
-
     int run_device(const QStringList &arguments)
     {
         QProcess device;
@@ -112,7 +94,6 @@ class tst_ota_upgrade : public QObject
         wait_for([&] { return device.state() == QProcess::NotRunning; }, 60000);
         return device.state() == QProcess::NotRunning ? device.exitCode() : -1;
     }
-
     QStringList box_texts() const
     {
         QStringList texts;
@@ -120,7 +101,6 @@ class tst_ota_upgrade : public QObject
             texts << box.text;
         return texts;
     }
-
 private slots:
     void initTestCase()
     {
@@ -128,7 +108,6 @@ private slots:
         QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*=false"));
         QVERIFY(dir.isValid());
     }
-
     void init()
     {
         line = std::make_unique<pty_pair>();
@@ -138,31 +117,7 @@ private slots:
         QVERIFY(driver->connect_to(line->slave_path()));
         pending.clear();
     }
-
-    void cleanup()
-    {
-        driver.reset();
-        window.reset();
-        recorder.reset();
-        line.reset();
-    }
-
-    void presses()
-    {
-        // Two presses within 200 ticks: no file choice, the double press runs.
-        driver->double_press();
-        QCOMPARE(recorder->boxes.first().title, QStringLiteral("提示信息"));
-        QCOMPARE(box_texts(), QStringList{choose_a_file});
-        // One press: the file choice comes after the pause, not at once.
-        driver->single_press();
-        wait_for([] { return false; }, 50);
-        QVERIFY(recorder->file_requests.isEmpty());
-        QVERIFY(wait_for([&] { return recorder->file_requests.size() == 1; }, 3000));
-        QCOMPARE(recorder->boxes.last().title, QStringLiteral("错误信息"));
-        QCOMPARE(box_texts(), QStringList({choose_a_file, choose_a_file}));
-        QVERIFY(nothing_sent(300));
-    }
-
+    void cleanup() { driver.reset(), window.reset(), recorder.reset(), line.reset(); }
     void upgrade_end_data()
     {
         QTest::addColumn<QString>("how");
@@ -174,20 +129,21 @@ private slots:
                                  << frame(ota_frame::command_data, QByteArray(1, 0));
         QTest::newRow("early end") << "" << early_end << frame(ota_frame::command_end, ok);
         QTest::newRow("second start")
-            << "" << second_start << frame(ota_frame::command_start, u32(9));
+            << "" << second_start << frame(ota_frame::command_start, u32_to_be(9));
         QTest::newRow("cancelled") << "cancel" << cancelled << QByteArray();
         QTest::newRow("file chosen") << "choose" << while_running << QByteArray();
         QTest::newRow("port lost") << "lose" << QString() << QByteArray();
     }
-
     void upgrade_end()
     {
         QFETCH(QString, how);
         QFETCH(QString, box);
         QFETCH(QByteArray, answer);
         const QByteArray image = package_files::random(1000, 1);
-        request_start(image);
-        this->answer(ota_frame::command_start, u32(256));
+        choose(write_file(image));
+        driver->double_press();
+        QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
+        this->answer(ota_frame::command_start, u32_to_be(256));
         QCOMPARE(ota_frame::ba_to_u32(next_frame().mid(6, 4)), 0u);
         // The device acknowledges the frame in flight while the box is open.
         recorder->while_box_open = [&](const dialog_recorder::box &) {
@@ -215,47 +171,56 @@ private slots:
         QVERIFY(nothing_sent());
         for (quint8 command : {ota_frame::command_data, ota_frame::command_end})
             this->answer(command, ok);
-        this->answer(ota_frame::command_start, u32(256)); // no start request waits for it
+        this->answer(ota_frame::command_start, u32_to_be(256)); // no start request waits for it
         QVERIFY(nothing_sent(100));
         QCOMPARE(recorder->boxes.size(), box.isEmpty() ? 0 : 1);
         QVERIFY(!driver->progress_bar()->isHidden());
         // A new double press starts a new upgrade from offset 0.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
-        this->answer(ota_frame::command_start, u32(512));
+        this->answer(ota_frame::command_start, u32_to_be(512));
         QCOMPARE(next_frame(), ota_frame::build_data_frame(0, image.constData(), 512));
     }
-
     void answers_out_of_turn()
     {
+        // A double press before any file: a hint. One press: the file dialog comes after the
+        // pause for a second press; cancelled, an error.
+        driver->double_press();
+        driver->single_press();
+        QVERIFY(!wait_for([&] { return !recorder->file_requests.isEmpty(); }, 50));
+        QVERIFY(wait_for([&] { return recorder->file_requests.size() == 1; }, 3000));
+        QCOMPARE(recorder->boxes.value(0).title + recorder->boxes.value(1).title,
+                 QStringLiteral("提示信息错误信息"));
+        QCOMPARE(box_texts(), QStringList({choose_a_file, choose_a_file}));
+        recorder->boxes.clear();
         // Before any file: nothing to slice, nothing marked running.
-        answer(ota_frame::command_start, u32(256));
+        answer(ota_frame::command_start, u32_to_be(256));
         answer(ota_frame::command_data, ok);
         answer(ota_frame::command_end, ok);
         QVERIFY(nothing_sent(100));
         // An image, but no start request sent for it.
         choose(write_file(package_files::random(1000, 1)));
-        answer(ota_frame::command_start, u32(256));
+        answer(ota_frame::command_start, u32_to_be(256));
         QVERIFY(nothing_sent());
         // A start request with the port closed is not sent and not counted.
         driver->action("action_serial_disconneect")->trigger();
         driver->double_press();
         QCOMPARE(driver->status_label()->text(), QStringLiteral("串口未连接，未发送"));
         QVERIFY(driver->connect_to(line->slave_path()));
-        answer(ota_frame::command_start, u32(256));
+        answer(ota_frame::command_start, u32_to_be(256));
         QVERIFY(nothing_sent());
         // The start request went out for an image replaced since.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
         const QByteArray second = package_files::random(5000, 2);
         choose(write_file(second, "b.bin"));
-        answer(ota_frame::command_start, u32(256));
+        answer(ota_frame::command_start, u32_to_be(256));
         QVERIFY(nothing_sent());
         QVERIFY(recorder->boxes.isEmpty());
         // While the dialog is open the old image is gone; cancelled, no image.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(5000));
-        answer(ota_frame::command_start, u32(256));
+        answer(ota_frame::command_start, u32_to_be(256));
         QCOMPARE(next_frame(), ota_frame::build_data_frame(0, second.constData(), 256));
         bool sent_during_dialog = true;
         recorder->while_file_dialog_open = [&] {
@@ -268,7 +233,6 @@ private slots:
         QCOMPARE(box_texts(), QStringList({while_running, choose_a_file}));
         QVERIFY(nothing_sent());
     }
-
     void unloadable_file_data()
     {
         QTest::addColumn<qint64>("size");
@@ -280,7 +244,6 @@ private slots:
         QTest::newRow("beyond memory")
             << (qint64(3) << 30) << "文件过大：3221225472字节\r\n超过2GB";
     }
-
     void unloadable_file()
     {
         QFETCH(qint64, size);
@@ -299,7 +262,6 @@ private slots:
         QCOMPARE(recorder->boxes.last().text, choose_a_file);
         QVERIFY(nothing_sent());
     }
-
     void with_device_data()
     {
         QTest::addColumn<QByteArray>("image");
@@ -349,7 +311,6 @@ private slots:
             row(fault, {fault});
         row("paced", {"--pace", "115200"});
     }
-
     void with_device()
     {
         QFETCH(QByteArray, image);
