@@ -1,23 +1,18 @@
 // The package format without a window: header bytes, bodies against a plain
 // byte-at-a-time builder, the reader's checks, the hex dump.
-#include "body_source.h"
 #include "hex_dump.h"
 #include "package_builder.h"
 #include "package_files.h"
 #include "package_format.h"
 #include "package_reader.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace package_format;
 
 namespace {
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
+const auto from_hex = [](const char *text) { return QByteArray::fromHex(text); };
 
 // The body as the format describes it: blocks of check_len bytes, each with
 // its 16-bit big-endian sum, the last one holding the rest (maybe nothing).
@@ -64,11 +59,12 @@ private slots:
         QVERIFY(builder.build_header(header, package));
         QCOMPARE(builder.new_bin_is_write_addr, 1024u);
         const QByteArray ff(1024, char(0xFF));
-        QCOMPARE(package.left(148), hex("000000064b3538545145") + ff.left(54) + hex("0009") +
-                                        "v01.00.01" + ff.left(21) + hex("0009") + "v01.00.01" +
-                                        ff.left(29) + hex("8a8a8a8a8a8a8a8a00000005"));
+        QCOMPARE(package.left(148), from_hex("000000064b3538545145") + ff.left(54) +
+                                        from_hex("0009") + "v01.00.01" + ff.left(21) +
+                                        from_hex("0009") + "v01.00.01" + ff.left(29) +
+                                        from_hex("8a8a8a8a8a8a8a8a00000005"));
         // Header sum 0xcf83 with both sizes 0.
-        QCOMPARE(package.mid(148), ff.left(860) + hex("01020304ffffffffa0b0c0d0ff55d26d"));
+        QCOMPARE(package.mid(148), ff.left(860) + from_hex("01020304ffffffffa0b0c0d0ff55d26d"));
 
         // Texts go one byte per UTF-16 unit: U+00E9 as is, U+4E2D and the two
         // halves of U+1F600 as '?'; an empty text leaves its slot as fill.
@@ -79,8 +75,8 @@ private slots:
         package.clear();
         builder.reset();
         QVERIFY(builder.build_header(header, package));
-        QCOMPARE(package.left(9), hex("00000004e93f3f3fff"));
-        QCOMPARE(package.mid(64, 32), hex("0000") + ff.left(30));
+        QCOMPARE(package.left(9), from_hex("00000004e93f3f3fff"));
+        QCOMPARE(package.mid(64, 32), from_hex("0000") + ff.left(30));
 
         // Only forward: a write below the write position is refused.
         QByteArray bytes;
@@ -88,7 +84,7 @@ private slots:
         QVERIFY(builder.write_at_offset(2, "ab", bytes));
         QVERIFY(!builder.write_at_offset(3, "zz", bytes));
         QVERIFY(builder.write_at_offset(4, "c", bytes));
-        QCOMPARE(bytes, hex("ffff616263"));
+        QCOMPARE(bytes, from_hex("ffff616263"));
 
         // Refused before a byte is written: a text longer than its slot or whose length field
         // disagrees with it, a check length of 0; a body never goes without a header.
@@ -117,7 +113,7 @@ private slots:
         QFETCH(quint32, check_len);
         // The plain builder against bodies worked out by hand.
         QCOMPARE(plain_body(package_files::counting(12), 5) + plain_body("", 5),
-                 hex("0102030405000f060708090a00280b0c00170000"));
+                 from_hex("0102030405000f060708090a00280b0c00170000"));
         // Every size near the block and word edges, both images, either or none.
         for (int size = 0; size < 700; size += size < 80 ? 1 : 37) {
             header_info_t header = default_header_info();
@@ -137,24 +133,6 @@ private slots:
                      plain_body(package.left(1024) + plain_body(source, check_len), 1 << 30));
             QVERIFY2(read_package(package).ok(), qPrintable(read_package(package).detail));
         }
-    }
-    void body_source_from_files()
-    {
-        QTemporaryDir dir;
-        const QString boot = dir.filePath("boot.bin");
-        QVERIFY(package_files::write(boot, hex("010203040506")));
-        header_info_t header = default_header_info();
-        header.boot_file_size = 1000;              // measured before the image was rebuilt
-        header.app_upgrade_flag = upgrade_flag_no; // so neither read nor measured
-        QByteArray source;
-        QCOMPARE(read_body_source(header, boot, "/nonexistent", source).status,
-                 image_file::read_status::ok);
-        QCOMPARE(source, hex("010203040506"));
-        QCOMPARE(header.boot_file_size, 6u);
-        header.app_upgrade_flag = upgrade_flag_yes;
-        const body_source_result failed = read_body_source(header, boot, "/nonexistent", source);
-        QCOMPARE(failed.status, image_file::read_status::open_failed);
-        QCOMPARE(failed.path, QStringLiteral("/nonexistent"));
     }
     void damage_is_named_data()
     {
@@ -185,8 +163,10 @@ private slots:
         row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
         row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),
             package_check::body_length);
-        row("fill after check length", resealed(good, 148, hex("00")), package_check::header_fill);
-        row("fill after boot size", resealed(good, 1012, hex("00")), package_check::header_fill);
+        row("fill after check length", resealed(good, 148, from_hex("00")),
+            package_check::header_fill);
+        row("fill after boot size", resealed(good, 1012, from_hex("00")),
+            package_check::header_fill);
         row("boot flag", resealed(good, 136, u32_to_be(0x8A8A8A8B)), package_check::header_fields);
         row("app flag", resealed(good, 140, u32_to_be(0)), package_check::header_fields);
         row("check length 0", resealed(good, 144, u32_to_be(0)), package_check::header_fields);
@@ -220,10 +200,7 @@ private slots:
     {
         QFETCH(int, count);
         QFETCH(QString, dump);
-        QByteArray bytes(count, '\0');
-        for (int i = 0; i < count; ++i)
-            bytes[i] = char(i);
-        const QString text = hex_dump_text(bytes);
+        const QString text = hex_dump_text(package_files::counting(count, 0));
         if (count < 2048)
             QCOMPARE(text, dump);
         else // 64 full lines, an empty one, one byte
