@@ -111,10 +111,8 @@ private slots:
 private:
     int run(QStringList arguments, QString *out = nullptr, QString *err = nullptr)
     {
-        for (QString &argument : arguments) {
-            if (argument.endsWith(QLatin1String(".bin")))
-                argument = path(argument);
-        }
+        for (QString &argument : arguments)
+            argument = argument.endsWith(QLatin1String(".bin")) ? path(argument) : argument;
         QProcess process;
         process.start(QStringLiteral(VANTREL_PACKAGE_TOOL), arguments);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)

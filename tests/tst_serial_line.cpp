@@ -62,7 +62,6 @@ class tst_serial_line : public QObject
                action("action_serial_set")->isEnabled() != connected &&
                action("action_serial_disconneect")->isEnabled() == connected;
     }
-
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(images); }
     void init()
@@ -152,7 +151,6 @@ private slots:
         }
         QCOMPARE(find_top_level<make_package_t>(), maker);
     }
-
     void connect_line_data()
     {
         QTest::addColumn<int>("speed"); // 0: no port chosen, or one that does not exist
@@ -204,7 +202,6 @@ private slots:
         QSerialPort other(pty->slave_path()); // really closed: someone else can open it
         QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
     }
-
     void send_data()
     {
         // Check boxes clicked in order ("set": CR LF ticked by code), the text, the bytes
@@ -258,7 +255,6 @@ private slots:
             QTRY_COMPARE(lines(), QStringList(shown + "|#0000ff"));
         QCOMPARE(view->toPlainText(), echo.isEmpty() ? echo : shown + ' ');
     }
-
     // A session: a busy line, the view past its limit, frames still handed on to the OTA
     // client, bytes read after a box, then the device goes away.
     void session()
