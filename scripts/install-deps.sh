@@ -7,7 +7,7 @@ set -euo pipefail
 build_packages=(qtbase5-dev libqt5serialport5-dev cmake ninja-build g++ make)
 # Tests run on Qt's offscreen platform; the fuzz target needs clang's runtime;
 # the package test builds a Debian package and checks its desktop entry.
-test_packages=(clang libclang-rt-14-dev socat dpkg-dev desktop-file-utils file)
+test_packages=(clang libclang-rt-14-dev dpkg-dev desktop-file-utils file)
 # A desktop session or a virtual display, and a font that has the Chinese texts.
 run_packages=(xvfb xauth fonts-wqy-microhei)
 # cpack -G DEB works out the package's dependencies with dpkg-shlibdeps.
