@@ -22,6 +22,6 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh build/fuzz
 
 cmake -S . -B build/sanitize "${configure[@]}" -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON \
     >/dev/null
-cmake --build build/sanitize -j"$jobs"
+cmake --build build/sanitize -j"$jobs" --target vantrel_tests
 # The Debian package is checked once, in the plain build.
 (cd build/sanitize && ctest --output-on-failure -j"$jobs" -E '^package_deb$')
