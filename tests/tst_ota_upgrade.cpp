@@ -169,8 +169,9 @@ private slots:
         recorder->while_box_open = nullptr;
         // The upgrade is over: late answers send nothing and show nothing.
         QVERIFY(nothing_sent());
-        for (quint8 command : {ota_frame::command_data, ota_frame::command_end})
-            this->answer(command, ok);
+        for (const char status : {'\x01', '\x00'}) // neither a late go-ahead nor a late refusal
+            for (quint8 command : {ota_frame::command_data, ota_frame::command_end})
+                this->answer(command, QByteArray(1, status));
         this->answer(ota_frame::command_start, u32_to_be(256)); // no start request waits for it
         QVERIFY(nothing_sent(100));
         QCOMPARE(recorder->boxes.size(), box.isEmpty() ? 0 : 1);
@@ -295,8 +296,8 @@ private slots:
             package_files::random(1 << 20, 5));
         row("refused frame 2", {"--refuse-frame", "2"}, {refused}, first, 1);
         row("end answered early", {"--end-early", "2"}, {early_end}, first, 1);
-        row("end answered with failure", {"--end-failure"}, {"结束时下位机返回OTA失败信息"}, clean,
-            1);
+        row("end answered with failure, 3 slices", {"--end-failure"},
+            {"结束时下位机返回OTA失败信息"}, {0, 66, 100}, 1, package_files::random(700, 6));
         row("frame size 0", {"--frame-size", "0"}, {zero_size, cancelled}, {}, 1);
         for (const char *count : {"0", "3"}) // the checksum and tail are no frame size
             row(count, {"--start-bytes", count}, {"ba_to_u32执行错误", zero_size, cancelled}, {},
