@@ -33,9 +33,11 @@ private slots:
             << QStringList{"succeeded|OTA成功", "refused|下位机返回OTA失败信息",
                            "timeout|waiting for the acknowledgement of slice 2 at offset 256"};
         QTest::newRow("SIGINT") << boards{{}} << 3 << true << 130 << QStringList{"interrupted|"};
-        QTest::newRow("no such port fails alone")
-            << boards{{}, {"none"}, {"--frame-size", "0"}} << 0 << true << 4
-            << QStringList{"succeeded|", "port_error|cannot open", "refused|每帧固件大小不能为0"};
+        QTest::newRow("no such port fails alone, and wins")
+            << boards{{}, {"none"}, {"--frame-size", "0"}, {"--silent-after", "1"}} << 0 << true
+            << 4
+            << QStringList{"succeeded|", "port_error|cannot open", "refused|每帧固件大小不能为0",
+                           "timeout|"};
     }
     void flash()
     {

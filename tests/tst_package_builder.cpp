@@ -159,6 +159,7 @@ private slots:
         row("one byte short", good.left(end + 1), package_check::body_length);
         row("one byte too many", good + '\0', package_check::body_length);
         row("header only", good.left(1024), package_check::file_length);
+        row("no block at all", good.left(1024) + good.right(2), package_check::file_length);
         // Damage behind a header sum made to fit.
         row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
         row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),

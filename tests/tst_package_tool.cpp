@@ -44,6 +44,7 @@ private slots:
         refused("boot version of 31", {"--boot-version", QString(31, 'b')}, 4);
         refused("no boot path", {"--boot", ""}, 4);
         refused("missing image", {"--app", "missing.bin"}, 3);
+        refused("missing image not carried", {"--app", "missing.bin", "--images", "boot"}, 3);
         refused("unknown image", {"--images", "kernel"}, 2);
     }
     void builds()

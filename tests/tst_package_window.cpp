@@ -230,6 +230,8 @@ private slots:
         m.start(out_file);
         m.press("pushbutton_open_boot_file", boot_file);
         m.start(out_file);
+        m.apply(1); // boot alone needs no app path
+        m.start(out_file);
         QCOMPARE(m.boxes(), QStringList({"!错误|boot文件路径未输入", "!错误|app文件路径未输入"}));
         // Only the app image carried: no boot path needed, until boot is ticked.
         m.choose(QString(), app_file);

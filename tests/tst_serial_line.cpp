@@ -46,8 +46,7 @@ class tst_serial_line : public QObject
     QAction *action(const char *name) { return child<QAction>(window, name); }
     void connect_to_pty(const QString &baud = QStringLiteral("115200"))
     {
-        apply_serial_choice(find_top_level<serial_setting>(), pty->slave_path(), baud);
-        action("action_serial_conneect")->trigger();
+        QVERIFY(main_window_driver(window).connect_to(pty->slave_path(), baud.toInt()));
         QCOMPARE(status->text(), QStringLiteral("连接到 %1 : %2").arg(pty->slave_path(), baud));
     }
     void send(const QString &text)

@@ -41,10 +41,8 @@ public:
     // Chooses the port and rate in the settings form, connects; returns whether it opened.
     bool connect_to(const QString &port_path, int baud_rate = 115200)
     {
-        serial_setting *form = find_top_level<serial_setting>();
-        if (!form)
-            return false;
-        apply_serial_choice(form, port_path, QString::number(baud_rate));
+        apply_serial_choice(find_top_level<serial_setting>(), port_path,
+                            QString::number(baud_rate));
         action("action_serial_conneect")->trigger();
         return action("action_serial_disconneect")->isEnabled();
     }
