@@ -40,7 +40,9 @@ private slots:
         for (int value = 0; value < 256; ++value)
             all.append(char(value)), line += QString::asprintf("%02X ", value);
         QCOMPARE(byte_text::byte_line(QStringLiteral("发: "), all), line);
-        // Colours and the line end are checked where the window shows and sends them.
+        // The paragraph; its colours and the line end are checked where the window shows them.
+        QCOMPARE(byte_text::coloured_paragraph("#0000ff", "发: 01 "),
+                 QStringLiteral("<font color=\"#0000ff\">发: 01 </font> "));
         // One byte per UTF-16 unit; anything outside Latin-1 becomes '?'.
         QCOMPARE(byte_text::text_to_bytes(QString::fromUtf8("é中\xF0\x9F\x98\x80"), false),
                  QByteArray("\xe9???"));
