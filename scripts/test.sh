@@ -12,6 +12,8 @@ jobs=$(nproc)
 configure=(-G Ninja)
 if command -v ccache >/dev/null; then
     configure+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Paths relative to the checkout, so that another clone hits the same cache.
+    export CCACHE_BASEDIR=$PWD
 fi
 
 cmake -S . -B build/test "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
