@@ -12,8 +12,9 @@ jobs=$(nproc)
 configure=(-G Ninja)
 if command -v ccache >/dev/null; then
     configure+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    # Paths relative to the checkout, so that another clone hits the same cache.
-    export CCACHE_BASEDIR=$PWD
+    # Paths relative to the checkout and no working folder in the key, so that
+    # another clone hits the same cache (its debug info may name that clone).
+    export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 fi
 
 cmake -S . -B build/test "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
