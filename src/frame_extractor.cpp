@@ -46,7 +46,7 @@ QByteArray frame_in_fragment(QByteArray fragment)
 void trim(QByteArray &buffer)
 {
     if (buffer.size() > trim_threshold)
-        buffer.remove(0, trim_amount);
+        buffer.remove(0, qMax(trim_amount, buffer.size() - trim_threshold));
 }
 
 search_result take_frame(QByteArray &buffer)

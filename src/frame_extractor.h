@@ -13,10 +13,13 @@ namespace frame_extractor {
 
 // The buffer never stays above this after a trim...
 inline constexpr int trim_threshold = 4096;
-// ...which removes this many of its oldest bytes.
+// ...which removes at least this many of its oldest bytes.
 inline constexpr int trim_amount = 2048;
 
-// Drops the oldest bytes once the buffer holds more than trim_threshold.
+// Drops the oldest bytes once the buffer holds more than trim_threshold:
+// trim_amount of them, or as many as it takes to keep the newest
+// trim_threshold after a large read. Every search then costs the same,
+// however much arrived before.
 void trim(QByteArray &buffer);
 
 struct search_result

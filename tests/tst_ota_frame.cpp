@@ -107,10 +107,12 @@ private slots:
         // A tail inside the data cuts the frame; its rest is a stray tail.
         row("marker inside data", {ota_frame::build_frame(ota_frame::command_data, "TC"), ack, "z"},
             {ack}, "z");
-        // Trimmed once per chunk, so a large chunk leaves the buffer above the threshold.
+        // Past 4096 bytes the oldest 2048 go, or all but the newest 4096 after a large chunk.
         row("4096 bytes kept", {QByteArray(4096, 'a')}, {}, QByteArray(4096, 'a'));
         row("4097 trimmed", {QByteArray(4096, 'a'), "b"}, {}, QByteArray(2048, 'a') + 'b');
-        row("large chunk", {QByteArray(10000, 'c')}, {}, QByteArray(10000 - 2048, 'c'));
+        row("large chunk", {QByteArray(4000, 'b'), QByteArray(2000, 'c') + QByteArray(4095, 'd')},
+            {}, 'c' + QByteArray(4095, 'd'));
+        row("burst with a frame at its end", {QByteArray(65536, 'n') + ack}, {ack}, "");
         // A head kept waiting for its tail goes with the trimmed bytes.
         row("waiting head trimmed",
             {"QZ" + QByteArray(4000, 'd'), QByteArray(200, 'e') + "TC", ack}, {}, ack);
