@@ -30,8 +30,9 @@ public:
     ~MainWindow() override;
 
     // Writes bytes to the port (result unchecked) and echoes them in blue;
-    // with no port open writes and echoes nothing and says so.
-    void send_data(const QByteArray &data);
+    // with no port open writes and echoes nothing and says so. Returns
+    // whether the bytes were handed to the port.
+    bool send_data(const QByteArray &data);
 
 signals:
     void ota_trans_data_signal();

@@ -127,15 +127,15 @@ void MainWindow::handle_ota_frame(const QByteArray &frame)
     // The upgrade counts as running while its last box is open.
     for (const QString &notice : reaction.notices)
         notify(notice);
-    if (reaction.ends_upgrade)
+    if (reaction.after == ota_session::state::ending)
         ota.end_upgrade(reaction.upgrade);
 }
 
 void MainWindow::ota_data_trans()
 {
     const QByteArray frame = ota.next_frame();
-    if (!frame.isEmpty())
-        send_data(frame);
+    if (!frame.isEmpty() && send_data(frame))
+        ota.frame_sent();
 }
 
 void MainWindow::send_ota_start_frame()

@@ -32,18 +32,19 @@ void MainWindow::on_pushbutton_send_clicked()
     send_data(bytes);
 }
 
-void MainWindow::send_data(const QByteArray &data)
+bool MainWindow::send_data(const QByteArray &data)
 {
     if (!serial_port->isOpen()) {
         // An echo would claim bytes went out that never did.
         status_label->setText(QStringLiteral("串口未连接，未发送"));
-        return;
+        return false;
     }
     // The port hands the bytes to the driver as soon as it takes them; forcing
     // them in here would fail on a full driver buffer as if the device were
     // gone.
-    serial_port->write(data);
+    const qint64 written = serial_port->write(data);
     append_coloured_line(byte_text::sent_colour, QStringLiteral("发: "), data);
+    return written == data.size();
 }
 
 void MainWindow::append_coloured_line(const char *colour, const QString &prefix,

@@ -1,9 +1,7 @@
 #include "ota_session.h"
 
+#include "image_file.h"
 #include "ota_frame.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
@@ -22,33 +20,37 @@ const qint64 max_size_in_memory = std::numeric_limits<int>::max() - 64;
 ota_session::image_read ota_session::read_image(const QString &path)
 {
     image_read result;
-    const qint64 size = QFileInfo(path).size();
-    if (size > max_size_in_frame) {
-        result.error_text =
-            QStringLiteral(
-                "文件过大：%1字节\r\nOTA起始帧只能携带32位的文件大小（最大4294967295字节）")
-                .arg(size);
-        return result;
-    }
-    if (size > max_size_in_memory) {
-        result.error_text =
-            QStringLiteral("文件过大：%1字节\r\n超过2GB的文件无法一次读入内存").arg(size);
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error_text = QStringLiteral("文件打开失败") + file.errorString();
-        return result;
-    }
-    QByteArray content = file.read(size);
+    QByteArray content;
+    const image_file::read_outcome read =
+        image_file::append_whole(path, content, max_size_in_memory);
+    switch (read.status) {
+    case image_file::read_status::ok:
+        result.bytes = std::move(content);
+        result.ok = true;
+        break;
+    case image_file::read_status::open_failed:
+        result.error_text = QStringLiteral("文件打开失败") + read.error_text;
+        break;
     // A file that shrank, or a failed read, would otherwise go out as frames
     // that claim bytes they do not carry.
-    if (content.size() != size) {
-        result.error_text = QStringLiteral("文件读取失败") + file.errorString();
-        return result;
+    case image_file::read_status::read_failed:
+        result.error_text = QStringLiteral("文件读取失败") + read.error_text;
+        break;
+    case image_file::read_status::too_large:
+        if (read.size > max_size_in_frame)
+            result.error_text =
+                QStringLiteral(
+                    "文件过大：%1字节\r\nOTA起始帧只能携带32位的文件大小（最大4294967295字节）")
+                    .arg(read.size);
+        else if (read.size >= 0)
+            result.error_text =
+                QStringLiteral("文件过大：%1字节\r\n超过2GB的文件无法一次读入内存").arg(read.size);
+        else
+            result.error_text =
+                QStringLiteral("文件过大：超过%1字节\r\n超过2GB的文件无法一次读入内存")
+                    .arg(max_size_in_memory);
+        break;
     }
-    result.bytes = std::move(content);
-    result.ok = true;
     return result;
 }
 
@@ -74,13 +76,26 @@ void ota_session::forget_slicing()
     // response must not slice an image the device was never announced.
     frame_size = 0;
     total_frame_num = 0;
-    transferring = false;
-    start_pending = false;
+    if (state_ == state::awaiting_start)
+        state_ = state::idle;
+    else if (is_transferring())
+        state_ = state::stalled;
+}
+
+bool ota_session::is_ota_running() const
+{
+    return state_ != state::idle && state_ != state::awaiting_start;
+}
+
+bool ota_session::is_transferring() const
+{
+    return state_ == state::transferring || state_ == state::awaiting_end;
 }
 
 QByteArray ota_session::start_request()
 {
-    start_pending = is_file_loaded_;
+    if (!is_ota_running())
+        state_ = is_file_loaded_ ? state::awaiting_start : state::idle;
     return ota_frame::build_start_frame(ota_file_size);
 }
 
@@ -89,13 +104,13 @@ ota_session::reaction ota_session::handle_frame(const QByteArray &frame)
     switch (ota_frame::check_received(frame)) {
     case ota_frame::check_result::bad_head_or_tail:
         qCDebug(ota_log).noquote() << "开头结尾错误";
-        return {};
+        return react(action::none);
     case ota_frame::check_result::bad_checksum:
         qCDebug(ota_log).noquote() << "校验和错误";
-        return {};
+        return react(action::none);
     case ota_frame::check_result::bad_type:
     case ota_frame::check_result::bad_command:
-        return {};
+        return react(action::none);
     case ota_frame::check_result::accepted:
         break;
     }
@@ -109,126 +124,129 @@ ota_session::reaction ota_session::handle_frame(const QByteArray &frame)
     }
 }
 
-ota_session::reaction ota_session::refuse(const QString &notice)
+ota_session::reaction ota_session::react(action what, const QStringList &notices) const
 {
-    transferring = false;
     reaction result;
-    result.notices << notice;
-    result.ends_upgrade = true;
+    result.what = what;
+    result.notices = notices;
+    result.after = state_;
     result.upgrade = upgrade_id;
     return result;
 }
 
+ota_session::reaction ota_session::refuse(const QString &notice)
+{
+    state_ = state::ending;
+    return react(action::none, {notice});
+}
+
 ota_session::reaction ota_session::handle_start_response(const QByteArray &frame)
 {
-    if (is_ota_running_)
+    if (is_ota_running())
         return refuse(QStringLiteral("接受到错误的升级提醒错误信息"));
-    if (!is_file_loaded_ || !start_pending) {
+    if (!is_file_loaded_ || state_ != state::awaiting_start) {
         // Slicing an image the device was not announced (or none at all)
         // would send bytes against the wrong size.
         qCDebug(ota_log).noquote() << "start response without a start request for this image, "
                                       "ignored";
-        return {};
+        return react(action::none);
     }
-    start_pending = false;
     ++upgrade_id;
 
-    reaction result;
+    QStringList notices;
     // Only data bytes count: a short response must not lend its checksum and
     // tail to the frame size.
     const int size_bytes = qMin(4, ota_frame::data_length(frame));
     bool ok = false;
     frame_size = ota_frame::ba_to_u32(frame.mid(ota_frame::data_offset, size_bytes), &ok);
     if (!ok)
-        result.notices << QStringLiteral("ba_to_u32执行错误");
+        notices << QStringLiteral("ba_to_u32执行错误");
     send_offset = 0;
-    is_ota_running_ = true;
-    is_last_frame = false;
+    sent_frame_num = 0;
     total_frame_num = 0;
+    // Running from here on: the next double press cancels.
+    state_ = state::stalled;
     if (frame_size == 0) {
-        // The upgrade stays marked running: the next double press cancels it.
-        result.notices << QStringLiteral("下位机返回的每帧固件大小不能为0");
-        return result;
+        notices << QStringLiteral("下位机返回的每帧固件大小不能为0");
+        return react(action::none, notices);
     }
     // A slice that does not fit the 16-bit length field would go out with a
     // length that lies about it.
     if (frame_size > ota_frame::max_slice_size && ota_file_size > ota_frame::max_slice_size) {
-        result.notices << QStringLiteral("下位机返回的每帧固件大小%1超过65531字节").arg(frame_size);
-        frame_size = 0;
-        return result;
+        notices << QStringLiteral("下位机返回的每帧固件大小%1超过65531字节").arg(frame_size);
+        return react(action::none, notices);
     }
-    sent_frame_num = 0;
     // One data frame per slice, and one empty frame for an empty image, so
     // that 100 % means every slice has gone out.
     const quint64 slices = (quint64(ota_file_size) + frame_size - 1) / frame_size;
     total_frame_num = static_cast<quint32>(std::max<quint64>(1, slices));
-    transferring = true;
-    result.what = action::begin_transfer;
-    return result;
+    state_ = state::transferring;
+    return react(action::begin_transfer, notices);
 }
 
 ota_session::reaction ota_session::handle_data_ack(const QByteArray &frame)
 {
-    if (!transferring) {
+    if (!is_transferring()) {
         qCDebug(ota_log).noquote() << "acknowledgement outside a transfer, ignored";
-        return {};
+        return react(action::none);
     }
     quint8 status = 0;
     if (!ota_frame::status_byte(frame, &status) || status != ota_frame::status_ok)
         return refuse(QStringLiteral("下位机返回OTA失败信息"));
-    reaction result;
-    result.what = action::send_next;
-    return result;
+    return react(action::send_next);
 }
 
 ota_session::reaction ota_session::handle_end_response(const QByteArray &frame)
 {
-    if (!transferring) {
+    if (!is_transferring()) {
         qCDebug(ota_log).noquote() << "end response outside a transfer, ignored";
-        return {};
+        return react(action::none);
     }
-    if (!is_last_frame)
+    if (!last_frame_sent())
         return refuse(QStringLiteral("收到下位机传输结束OTA结束信息\r\nOTA未完成"));
     quint8 status = 0;
     if (!ota_frame::status_byte(frame, &status) || status != ota_frame::status_ok)
         return refuse(QStringLiteral("结束时下位机返回OTA失败信息"));
-    transferring = false;
-    is_ota_running_ = false;
-    reaction result;
-    result.what = action::succeeded;
-    return result;
+    state_ = state::idle;
+    return react(action::succeeded);
 }
 
-QByteArray ota_session::next_frame()
+quint32 ota_session::next_slice_length() const
 {
-    if (!transferring || quint32(ota_file_ba.size()) != ota_file_size)
+    return qMin(frame_size, ota_file_size - send_offset);
+}
+
+QByteArray ota_session::next_frame() const
+{
+    if (!is_transferring() || quint32(ota_file_ba.size()) != ota_file_size)
         return {};
-    if (is_last_frame)
+    if (last_frame_sent())
         return ota_frame::build_end_frame();
-    quint32 length = frame_size;
-    const quint32 remaining = ota_file_size - send_offset;
-    if (length >= remaining) {
-        length = remaining;
-        is_last_frame = true;
+    return ota_frame::build_data_frame(send_offset, ota_file_ba.constData() + send_offset,
+                                       next_slice_length());
+}
+
+void ota_session::frame_sent()
+{
+    if (!is_transferring())
+        return;
+    if (last_frame_sent()) {
+        state_ = state::awaiting_end;
+        return;
     }
-    const QByteArray frame =
-        ota_frame::build_data_frame(send_offset, ota_file_ba.constData() + send_offset, length);
-    send_offset += length;
+    send_offset += next_slice_length();
     ++sent_frame_num;
-    return frame;
 }
 
 void ota_session::end_upgrade(quint64 upgrade)
 {
-    if (upgrade == upgrade_id)
-        is_ota_running_ = false;
+    if (upgrade == upgrade_id && state_ == state::ending)
+        state_ = state::idle;
 }
 
 void ota_session::stop()
 {
-    transferring = false;
-    start_pending = false;
-    is_ota_running_ = false;
+    state_ = state::idle;
 }
 
 int ota_session::progress() const

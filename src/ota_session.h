@@ -13,11 +13,12 @@ Q_DECLARE_LOGGING_CATEGORY(ota_log)
 // when an upgrade ends and why. The main window and vantrel-ota drive one
 // each; neither builds or judges a frame of its own.
 //
-// An upgrade has two marks. `is_ota_running` is what the user sees as "an
-// upgrade is on": it decides what a double press does and whether a start
-// response is taken, and the window clears it only after the box that ends
-// the upgrade. The transfer itself stops at once when the upgrade ends, so
-// an acknowledgement that arrives while the box is open sends nothing.
+// An upgrade is in one of the states below. While it is "running" (from
+// the start response until it ends) a double press cancels it and a further
+// start response is refused. The window keeps an upgrade that ended on a
+// refusal running until the box that reports it has closed; its transfer
+// stops at once, so an acknowledgement that arrives while the box is open
+// sends nothing.
 class ota_session
 {
 public:
@@ -31,8 +32,19 @@ public:
     };
     static image_read read_image(const QString &path);
 
+    enum class state
+    {
+        idle,           // no upgrade; a start request may be out for no image
+        awaiting_start, // a start request for the loaded image went out
+        transferring,   // data frames go out, each awaiting its acknowledgement
+        awaiting_end,   // every slice was acknowledged and the end frame went out
+        stalled,        // running, but nothing can be sent: the device gave no
+                        // usable slice size, or the image was taken away
+        ending,         // ended on a refusal; running until end_upgrade()
+    };
+
     // What a received frame calls for, in this order: show each notice
-    // (title "提示信息"); then, if ends_upgrade, call end_upgrade(upgrade).
+    // (title "提示信息"); then, if `after` is ending, call end_upgrade(upgrade).
     enum class action
     {
         none,           // nothing to send (the frame was dropped or ignored)
@@ -45,13 +57,15 @@ public:
     {
         action what = action::none;
         QStringList notices;
-        bool ends_upgrade = false;
-        // Which upgrade ends_upgrade refers to (see end_upgrade).
+        // The state this frame left the session in.
+        state after = state::idle;
+        // The upgrade this frame belonged to (see end_upgrade).
         quint64 upgrade = 0;
     };
 
     // Takes the image to send; forgets any slicing and pending start request.
-    // Does not touch is_ota_running (the file choice has its own notice).
+    // A running upgrade stays running, stalled (the file choice has its own
+    // notice).
     void load_image(QByteArray image);
     // Drops the image, its slicing and any pending start request.
     void discard_image();
@@ -67,20 +81,25 @@ public:
     // format first; frames that fail them are dropped with a debug line.
     reaction handle_frame(const QByteArray &frame);
 
-    // The next data frame, or the end frame once the last data frame has
-    // gone out; empty when no transfer is on. Advances the offset.
-    QByteArray next_frame();
+    // The frame to send now: the next data frame, or the end frame once the
+    // last data frame has gone out; empty when no transfer is on.
+    QByteArray next_frame() const;
+    // The frame from next_frame() went to the port: only now do the offset
+    // and the count move on, so a frame that could not be sent is not
+    // counted as sent.
+    void frame_sent();
 
-    // Clears is_ota_running for the given upgrade, unless a newer one has
-    // begun since.
+    // Ends an upgrade that ended on a refusal, unless a newer one has begun
+    // since.
     void end_upgrade(quint64 upgrade);
-    // Stops the transfer and clears is_ota_running now: a cancel, a file
-    // choice during an upgrade, or a lost port.
+    // Stops the transfer and ends the upgrade now: a cancel, a file choice
+    // during an upgrade, or a lost port.
     void stop();
 
-    bool is_ota_running() const { return is_ota_running_; }
-    // Data frames can still go out for the current upgrade.
-    bool is_transferring() const { return transferring; }
+    state current_state() const { return state_; }
+    bool is_ota_running() const;
+    // Frames can still go out for the current upgrade.
+    bool is_transferring() const;
     // Sent data frames as a percentage of all the image's data frames; 100
     // once every slice has been sent.
     int progress() const;
@@ -92,7 +111,10 @@ public:
     quint32 offset() const { return send_offset; }
     quint32 frames_sent() const { return sent_frame_num; }
     quint32 frames_total() const { return total_frame_num; }
-    bool last_frame_sent() const { return is_last_frame; }
+    bool last_frame_sent() const
+    {
+        return total_frame_num > 0 && sent_frame_num == total_frame_num;
+    }
     quint64 current_upgrade() const { return upgrade_id; }
 
 private:
@@ -100,6 +122,8 @@ private:
     reaction handle_data_ack(const QByteArray &frame);
     reaction handle_end_response(const QByteArray &frame);
     reaction refuse(const QString &notice);
+    reaction react(action what, const QStringList &notices = QStringList()) const;
+    quint32 next_slice_length() const;
     void forget_slicing();
 
     bool is_file_loaded_ = false;
@@ -109,10 +133,7 @@ private:
     quint32 total_frame_num = 0;
     quint32 sent_frame_num = 0;
     quint32 send_offset = 0;
-    bool is_last_frame = false;
-    bool is_ota_running_ = false;
-    bool start_pending = false;
-    bool transferring = false;
+    state state_ = state::idle;
     quint64 upgrade_id = 0;
 };
 

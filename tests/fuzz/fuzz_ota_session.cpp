@@ -1,8 +1,10 @@
 // Drives an OTA session as the window does: an image, and a random sequence of double presses,
-// cancels, new files, device frames and noise, every byte through the receive path's frame
-// extraction. Whatever comes, the receive path hands on only whole frames, data frames stay
-// inside the image and follow each other without gap or overlap, and nothing goes out once an
-// upgrade has ended; UBSan watches every division. Input: two bytes of image size, then one
+// cancels, new files, device frames, noise and bursts of many KB, every byte through the receive
+// path's frame extraction; now and then a frame cannot be sent (the port closed). Whatever
+// comes, the receive buffer stays within its bound, the receive path hands on only whole frames,
+// data frames stay inside the image and follow each other without gap or overlap (also past a
+// frame that was not sent), and nothing goes out once an upgrade has ended; UBSan watches every
+// division. Input: two bytes of image size, then one
 // byte per step (and the bytes a step takes).
 #include "frame_extractor.h"
 #include "ota_frame.h"
@@ -33,9 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ota_session session;
     bool ended = true; // nothing may go out until a start response begins a transfer
     quint32 next_offset = 0;
+    bool port_open = true;
     const auto sent = [&](const QByteArray &frame) {
         REQUIRE(!ended || frame.isEmpty());
-        if (frame.isEmpty() || command_of(frame) != command_data)
+        if (frame.isEmpty() || !port_open)
+            return;
+        session.frame_sent();
+        if (command_of(frame) != command_data)
             return;
         REQUIRE(check_received(frame) == check_result::accepted);
         const quint32 offset = ba_to_u32(frame.mid(data_offset, 4));
@@ -58,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (reaction.what == act::begin_transfer || reaction.what == act::send_next)
             sent(session.next_frame());
         REQUIRE(session.progress() >= 0 && session.progress() <= 100);
-        ended = ended || reaction.ends_upgrade || reaction.what == act::succeeded;
-        if (reaction.ends_upgrade)
+        const bool ending = reaction.after == ota_session::state::ending;
+        ended = ended || ending || reaction.what == act::succeeded;
+        if (ending)
             session.end_upgrade(reaction.upgrade);
         if (ended)
             sent(session.next_frame()); // as a late acknowledgement would ask
@@ -72,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const quint8 commands[] = {0, 0, command_start, command_data, command_data, command_end};
     while (at < size) {
         const quint32 step = take(1), kind = step % 8;
+        port_open = (step & 0x18) != 0x18;
         QByteArray bytes;
         if (kind == 0 && !session.is_ota_running()) { // a double press: a start request...
             session.start_request();
@@ -88,15 +96,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             bytes = QByteArray(1, char(step & 0x70 ? status_ok : take(1)));
         else if (kind == 5) // an end response
             bytes = QByteArray(1, char(step & 0x10 ? status_ok : take(1)));
-        else if (step & 0x80) // noise, maybe pieces of frames
-            bytes = QByteArray(int(step >> 3 & 0x0F), char(take(1)));
+        else if (step & 0x80) // noise, maybe pieces of frames, or a burst of many KB
+            bytes = QByteArray(int(step >> 3 & 0x0F) << (step & 0x40 ? 10 : 0), char(take(1)));
         else // a frame of any command with any bytes
             bytes = QByteArray(int(take(1) % 16), char(take(1)));
         const quint8 command = kind == 7 ? quint8(step >> 3 & 0x0F) : commands[kind];
         // One read, as read_data takes it: trimmed, one frame, then every further one.
         received += kind == 7 && step & 0x80 ? bytes : build_frame(command, bytes);
         frame_extractor::trim(received);
-        REQUIRE(received.size() <= frame_extractor::trim_threshold); // reads are small
+        REQUIRE(received.size() <= frame_extractor::trim_threshold);
         do
             take_frame();
         while (received.contains("QZ") && received.contains("TC"));
