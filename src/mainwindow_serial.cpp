@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "serial_line.h"
 #include "serial_setting.h"
 #include "user_dialogs.h"
 
@@ -41,7 +42,7 @@ void MainWindow::handle_port_error(QSerialPort::SerialPortError error)
 {
     // Once the other end is gone the port keeps reporting the same error on
     // every pass of the event loop; closing it once stops that.
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+    if (!serial_line::is_lost(error))
         return;
     if (!serial_port->isOpen())
         return;
