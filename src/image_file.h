@@ -4,7 +4,9 @@
 #include <QByteArray>
 #include <QString>
 
-// Reading a boot or application image whole.
+// Reading an image whole: a boot or application image for a package, or an
+// upgrade image. A regular file is read at the size it has when opened; a
+// pipe, a terminal or a device is read to its end.
 namespace image_file {
 
 // Two images and their check sums must fit in one package held in memory;
@@ -22,14 +24,16 @@ enum class read_status
 struct read_outcome
 {
     read_status status = read_status::open_failed;
-    // Bytes appended.
+    // Bytes appended; when too_large, the file's size, or -1 for a stream
+    // that went on past the limit.
     qint64 size = 0;
     // The system's reason when the file could not be opened or read.
     QString error_text;
 };
 
-// Appends the complete file to `target`; on failure `target` is unchanged.
-read_outcome append_whole(const QString &path, QByteArray &target);
+// Appends the complete file to `target`, refusing it as soon as it proves
+// larger than `limit` bytes; on failure `target` is unchanged.
+read_outcome append_whole(const QString &path, QByteArray &target, qint64 limit = max_image_size);
 
 } // namespace image_file
 
