@@ -15,11 +15,12 @@ namespace {
 constexpr int bar_width = 20;
 constexpr int redraw_interval_ms = 200;
 
-void write_utf8(FILE *stream, const QString &text)
+bool write_utf8(FILE *stream, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size());
+    return std::fflush(stream) == 0 && written;
 }
 
 QString json_line(const QJsonObject &object)
@@ -61,9 +62,9 @@ QString minutes_seconds(double seconds)
 
 } // namespace
 
-void print_out(const QString &text)
+bool print_out(const QString &text)
 {
-    write_utf8(stdout, text.endsWith('\n') ? text : text + '\n');
+    return write_utf8(stdout, text.endsWith('\n') ? text : text + '\n');
 }
 
 void print_error(const QString &line)
@@ -71,7 +72,7 @@ void print_error(const QString &line)
     write_utf8(stderr, QStringLiteral("vantrel-ota: ") + line + '\n');
 }
 
-void print_ports(const QList<QSerialPortInfo> &ports, bool json)
+bool print_ports(const QList<QSerialPortInfo> &ports, bool json)
 {
     if (json) {
         QString text;
@@ -83,13 +84,11 @@ void print_ports(const QList<QSerialPortInfo> &ports, bool json)
                                           {QStringLiteral("serial_number"), info.serialNumber()},
                                           {QStringLiteral("vid_pid"), usb_ids(info)}});
         }
-        if (!text.isEmpty())
-            write_utf8(stdout, text);
-        return;
+        return text.isEmpty() || write_utf8(stdout, text);
     }
     if (ports.isEmpty()) {
         print_error(QStringLiteral("no serial ports found"));
-        return;
+        return true;
     }
     QList<QStringList> rows{{QStringLiteral("NAME"), QStringLiteral("LOCATION"),
                              QStringLiteral("VID:PID"), QStringLiteral("SERIAL"),
@@ -102,7 +101,7 @@ void print_ports(const QList<QSerialPortInfo> &ports, bool json)
                             cell(usb_ids(info)),       cell(info.serialNumber()),
                             cell(info.manufacturer()), cell(info.description())};
     }
-    write_utf8(stdout, table(rows));
+    return write_utf8(stdout, table(rows));
 }
 
 QString result_word(const port_upgrade &upgrade)
@@ -229,7 +228,7 @@ void progress_display::redraw()
     dirty = false;
 }
 
-void print_summary(const QList<port_upgrade *> &upgrades, bool json)
+bool print_summary(const QList<port_upgrade *> &upgrades, bool json)
 {
     if (json) {
         QString text;
@@ -247,8 +246,7 @@ void print_summary(const QList<port_upgrade *> &upgrades, bool json)
                 {QStringLiteral("reason"), upgrade->reason()},
                 {QStringLiteral("notices"), QJsonArray::fromStringList(upgrade->notices())}});
         }
-        write_utf8(stdout, text);
-        return;
+        return write_utf8(stdout, text);
     }
     QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("RESULT"),
                              QStringLiteral("BYTES"), QStringLiteral("SECONDS"),
@@ -259,5 +257,5 @@ void print_summary(const QList<port_upgrade *> &upgrades, bool json)
             QStringLiteral("%1/%2").arg(upgrade->bytes_confirmed()).arg(upgrade->image_size()),
             QString::number(upgrade->seconds(), 'f', 2), upgrade->reason()};
     }
-    write_utf8(stdout, table(rows));
+    return write_utf8(stdout, table(rows));
 }

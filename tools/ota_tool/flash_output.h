@@ -11,12 +11,13 @@
 class port_upgrade;
 
 // Results go to standard output, progress and messages to standard error,
-// all as UTF-8 whatever the locale.
-void print_out(const QString &text);
+// all as UTF-8 whatever the locale. What writes to standard output returns
+// whether all of it got there (errno says why not).
+bool print_out(const QString &text);
 void print_error(const QString &line);
 
 // `ports`: one row (or JSON object) per serial port.
-void print_ports(const QList<QSerialPortInfo> &ports, bool json);
+bool print_ports(const QList<QSerialPortInfo> &ports, bool json);
 
 // The word for a port's result in the table and in JSON, and its exit code.
 QString result_word(const port_upgrade &upgrade);
@@ -50,6 +51,6 @@ private:
 };
 
 // The summary table, or one JSON object per port, on standard output.
-void print_summary(const QList<port_upgrade *> &upgrades, bool json);
+bool print_summary(const QList<port_upgrade *> &upgrades, bool json);
 
 #endif // FLASH_OUTPUT_H

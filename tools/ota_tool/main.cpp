@@ -11,13 +11,22 @@
 #include <QLoggingCategory>
 #include <QSerialPortInfo>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 #include <memory>
 #include <vector>
 
 namespace {
+
+int results_lost()
+{
+    print_error(QStringLiteral("cannot write to standard output: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return exit_output;
+}
 
 // With mixed results the most pressing one decides: an interrupted run is
 // incomplete as a whole; a port fault points at the station's wiring; a
@@ -46,12 +55,9 @@ int run_ports(const QStringList &arguments)
     bool help = false;
     if (!parse_ports_options(arguments, &options, &help))
         return exit_usage;
-    if (help) {
-        print_out(tool_usage());
-        return exit_ok;
-    }
-    print_ports(QSerialPortInfo::availablePorts(), options.json);
-    return exit_ok;
+    if (help)
+        return print_out(tool_usage()) ? exit_ok : results_lost();
+    return print_ports(QSerialPortInfo::availablePorts(), options.json) ? exit_ok : results_lost();
 }
 
 int run_flash(const QStringList &arguments)
@@ -60,10 +66,8 @@ int run_flash(const QStringList &arguments)
     bool help = false;
     if (!parse_flash_options(arguments, &options, &help))
         return exit_usage;
-    if (help) {
-        print_out(tool_usage());
-        return exit_ok;
-    }
+    if (help)
+        return print_out(tool_usage()) ? exit_ok : results_lost();
     // The frame and receive-buffer lines would bury the progress; the
     // environment's QT_LOGGING_RULES still overrides this.
     if (!options.verbose)
@@ -75,6 +79,11 @@ int run_flash(const QStringList &arguments)
         print_error(QStringLiteral("%1: %2").arg(options.image_path, image.error_text));
         return exit_image;
     }
+    // An empty pipe or a failed build upstream: there is nothing to flash.
+    if (image.bytes.isEmpty()) {
+        print_error(QStringLiteral("%1: the image is empty").arg(options.image_path));
+        return exit_image;
+    }
 
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
     QList<port_target> targets;
@@ -82,9 +91,9 @@ int run_flash(const QStringList &arguments)
         const port_target target = find_port(given, available);
         for (const port_target &other : targets) {
             if (target.error.isEmpty() && other.error.isEmpty() &&
-                target.location() == other.location()) {
+                target.device() == other.device()) {
                 print_error(QStringLiteral("'%1' and '%2' are the same port %3")
-                                .arg(other.given, given, target.location()));
+                                .arg(other.given, given, target.device()));
                 return exit_usage;
             }
         }
@@ -128,7 +137,9 @@ int run_flash(const QStringList &arguments)
     if (running > 0)
         loop.exec();
     progress.finish();
-    print_summary(views, options.json);
+    // Results that did not reach their reader are lost, whatever they were.
+    if (!print_summary(views, options.json))
+        return results_lost();
     return overall_exit_code(upgrades);
 }
 
@@ -144,10 +155,8 @@ int main(int argc, char *argv[])
     }
     const QString command = arguments.takeFirst();
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
-        command == QLatin1String("help")) {
-        print_out(tool_usage());
-        return exit_ok;
-    }
+        command == QLatin1String("help"))
+        return print_out(tool_usage()) ? exit_ok : results_lost();
     if (command == QLatin1String("ports"))
         return run_ports(arguments);
     if (command == QLatin1String("flash"))

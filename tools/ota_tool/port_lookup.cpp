@@ -1,5 +1,23 @@
 #include "port_lookup.h"
 
+#include <QFileInfo>
+
+QString port_target::location() const
+{
+    if (listed)
+        return info.systemLocation();
+    if (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("./")) ||
+        path.startsWith(QLatin1String("../")))
+        return path;
+    return QStringLiteral("/dev/") + path;
+}
+
+QString port_target::device() const
+{
+    const QString canonical = QFileInfo(location()).canonicalFilePath();
+    return canonical.isEmpty() ? location() : canonical;
+}
+
 port_target find_port(const QString &given, const QList<QSerialPortInfo> &available)
 {
     port_target target;

@@ -17,7 +17,12 @@ struct port_target
     // Set when the argument names nothing that can be opened.
     QString error;
 
-    QString location() const { return listed ? info.systemLocation() : path; }
+    // The device path that is opened: a name without a leading "/", "./" or
+    // "../" is looked up under /dev, as the serial port does.
+    QString location() const;
+    // The device that path reaches once links are followed: one board under
+    // two names (ttyUSB0, a /dev/serial/by-id link) is one device.
+    QString device() const;
 };
 
 // sn:SERIAL picks the one listed adapter with that USB serial number; a name

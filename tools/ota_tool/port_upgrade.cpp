@@ -3,6 +3,9 @@
 #include "frame_extractor.h"
 #include "interrupt_notifier.h"
 #include "ota_frame.h"
+#include "serial_line.h"
+
+#include <limits>
 
 namespace {
 
@@ -25,6 +28,7 @@ port_upgrade::port_upgrade(const port_target &target, const QByteArray &image, c
     answer_timer.setSingleShot(true);
     connect(&answer_timer, &QTimer::timeout, this, &port_upgrade::handle_timeout);
     connect(&port, &QSerialPort::readyRead, this, &port_upgrade::read_port);
+    connect(&port, &QSerialPort::bytesWritten, this, &port_upgrade::frame_written);
     connect(&port, &QSerialPort::errorOccurred, this, &port_upgrade::handle_port_error);
 }
 
@@ -54,7 +58,8 @@ void port_upgrade::start()
     // Whatever the device said before we asked is no answer to this upgrade.
     port.clear(QSerialPort::Input);
     awaited = QStringLiteral("the start response");
-    send(session.start_request());
+    if (write_frame(session.start_request()))
+        emit progressed();
 }
 
 void port_upgrade::interrupt()
@@ -102,17 +107,18 @@ void port_upgrade::read_port()
 void port_upgrade::handle_frame(const QByteArray &frame)
 {
     const ota_session::reaction reaction = session.handle_frame(frame);
-    if (reaction.ends_upgrade)
+    if (reaction.after == ota_session::state::ending)
         session.end_upgrade(reaction.upgrade);
     // Every box the window would show for a frame means this upgrade cannot
-    // go on, also the zero frame size that leaves the window's mark set.
+    // go on, also a stalled one that waits for the window's user to cancel.
     if (!reaction.notices.isEmpty()) {
         session.stop();
         return finish(outcome::refused, one_line(reaction.notices), reaction.notices);
     }
     switch (reaction.what) {
     case ota_session::action::none:
-        if (reaction.ends_upgrade)
+        if (reaction.after == ota_session::state::ending ||
+            reaction.after == ota_session::state::stalled)
             finish(outcome::refused, QStringLiteral("the device ended the upgrade"));
         return;
     case ota_session::action::begin_transfer:
@@ -135,31 +141,61 @@ void port_upgrade::send_next_frame()
         session.stop();
         return finish(outcome::refused, QStringLiteral("no frame left to send"));
     }
-    if (ota_frame::command_of(frame) == ota_frame::command_end) {
+    if (!write_frame(frame))
+        return;
+    session.frame_sent();
+    if (session.current_state() == ota_session::state::awaiting_end) {
         awaited = QStringLiteral("the end response");
     } else {
         awaited = QStringLiteral("the acknowledgement of slice %1 at offset %2")
                       .arg(session.frames_sent())
                       .arg(offset);
     }
-    send(frame);
+    emit progressed();
 }
 
-void port_upgrade::send(const QByteArray &frame)
+bool port_upgrade::write_frame(const QByteArray &frame)
 {
     // A signal may have come while this frame's answer was handled.
-    if (interrupt_notifier::requested())
-        return interrupt();
-    port.write(frame);
-    if (line.timeout_ms > 0)
-        answer_timer.start(line.timeout_ms);
-    emit progressed();
+    if (interrupt_notifier::requested()) {
+        interrupt();
+        return false;
+    }
+    if (port.write(frame) != frame.size()) {
+        session.stop();
+        finish(outcome::port_error, QStringLiteral("cannot write: %1").arg(port.errorString()));
+        return false;
+    }
+    frame_bytes = frame.size();
+    // The answer cannot come before the frame has crossed the line: until it
+    // has been handed to the driver, allow the wire time of all that waits.
+    restart_answer_timer(port.bytesToWrite());
+    return true;
+}
+
+void port_upgrade::frame_written()
+{
+    // Handed to the driver: it still takes the frame's wire time to leave.
+    if (frame_bytes > 0 && port.bytesToWrite() == 0) {
+        restart_answer_timer(frame_bytes);
+        frame_bytes = 0;
+    }
+}
+
+void port_upgrade::restart_answer_timer(qint64 bytes_on_the_way)
+{
+    if (line.timeout_ms <= 0 || is_finished())
+        return;
+    const qint64 wire = serial_line::wire_ms(bytes_on_the_way, line.baud_rate);
+    answer_timer.start(int(qMin<qint64>(line.timeout_ms + wire, std::numeric_limits<int>::max())));
 }
 
 void port_upgrade::handle_port_error(QSerialPort::SerialPortError error)
 {
     // Open and setting failures are reported where they happen; a pty
     // refuses the modem lines, which we never use.
+    if (!serial_line::is_lost(error) || is_finished() || !port.isOpen())
+        return;
     QString what;
     switch (error) {
     case QSerialPort::ReadError:
@@ -168,19 +204,22 @@ void port_upgrade::handle_port_error(QSerialPort::SerialPortError error)
     case QSerialPort::WriteError:
         what = QStringLiteral("write failed");
         break;
-    case QSerialPort::ResourceError:
-    case QSerialPort::DeviceNotFoundError:
-        what = QStringLiteral("device gone");
-        break;
     case QSerialPort::PermissionError:
         what = QStringLiteral("access lost");
         break;
     default:
-        return;
+        what = QStringLiteral("device gone");
+        break;
     }
-    if (is_finished() || !port.isOpen())
-        return;
+    // A board that restarts into its new firmware as soon as it has the
+    // image may take its port with it before its end response is read.
+    const bool image_through = session.current_state() == ota_session::state::awaiting_end;
     session.stop();
+    if (image_through)
+        return finish(outcome::port_error,
+                      QStringLiteral("port lost after the end frame (%1): every slice was "
+                                     "acknowledged, the end response was not seen")
+                          .arg(what));
     finish(outcome::port_error, QStringLiteral("port lost (%1): %2").arg(what, port.errorString()));
 }
 
@@ -204,7 +243,13 @@ void port_upgrade::finish(outcome how, const QString &why, const QStringList &te
     answer_timer.stop();
     if (session.is_transferring() || session.is_ota_running())
         session.stop();
-    if (port.isOpen())
+    if (port.isOpen()) {
+        // Closing a serial port waits until its output has drained, seconds
+        // at a low rate, and every port shares this thread: what is still
+        // queued for a board we give up on is dropped instead.
+        if (how != outcome::succeeded)
+            port.clear(QSerialPort::Output);
         port.close();
+    }
     emit finished();
 }

@@ -26,7 +26,7 @@ public:
         succeeded,
         refused,     // a refusal by the device, with the window's notices
         port_error,  // not found, not opened, rate refused, or lost
-        timed_out,   // no answer within the timeout
+        timed_out,   // no answer within the timeout after the frame left
         interrupted, // SIGINT or SIGTERM
     };
 
@@ -72,7 +72,9 @@ private:
     void read_port();
     void handle_frame(const QByteArray &frame);
     void send_next_frame();
-    void send(const QByteArray &frame);
+    bool write_frame(const QByteArray &frame);
+    void frame_written();
+    void restart_answer_timer(qint64 bytes_on_the_way);
     void handle_port_error(QSerialPort::SerialPortError error);
     void handle_timeout();
     void finish(outcome how, const QString &why, const QStringList &texts = QStringList());
@@ -88,6 +90,8 @@ private:
     qint64 finished_ms = -1;
     // What the device owes us after the last frame sent, for a timeout.
     QString awaited;
+    // The frame last written while part of it waits to reach the driver.
+    qint64 frame_bytes = 0;
     quint32 confirmed = 0;
     outcome result_ = outcome::running;
     QString reason_;
