@@ -11,6 +11,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTextStream>
 
 namespace {
 
@@ -236,11 +237,20 @@ int run_build(const QStringList &arguments)
         return exit_refused;
     }
 
-    if (const int failed = write_output(options.output_path, package))
+    // The package alone goes to standard output when asked for there; the
+    // report line then goes to standard error.
+    const bool to_standard_output = is_standard_output(options.output_path);
+    const QString path = options.output_path == QLatin1String("-") ? QStringLiteral("/dev/stdout")
+                                                                   : options.output_path;
+    if (const int failed = write_output(path, package))
         return failed;
-    print_out(QStringLiteral("%1: %2 bytes, %3 check blocks")
-                  .arg(options.output_path)
-                  .arg(package.size())
-                  .arg(package_format::block_count(source.size(), header.check_len)));
+    const QString report = QStringLiteral("%1: %2 bytes, %3 check blocks")
+                               .arg(options.output_path)
+                               .arg(package.size())
+                               .arg(package_format::block_count(source.size(), header.check_len));
+    if (to_standard_output)
+        QTextStream(stderr) << report << '\n';
+    else
+        print_out(report);
     return exit_ok;
 }

@@ -17,4 +17,8 @@ enum exit_code
 void print_out(const QString &line);
 void print_error(const QString &line);
 
+// Whether writing to `path` writes to standard output ("-", /dev/stdout, or
+// the file that standard output goes to).
+bool is_standard_output(const QString &path);
+
 #endif // TOOL_OUTPUT_H
