@@ -28,6 +28,9 @@ QString device_usage()
         "  --refuse-frame N         acknowledge data frame N with status 0x00\n"
         "  --end-early N            answer data frame N with an end response\n"
         "  --end-failure            answer the end frame with status 0x00\n"
+        "  --restart-at-end         take the end frame, write the image and go away\n"
+        "                           without an end response, as a board that restarts\n"
+        "                           into its new firmware at once\n"
         "  --start-bytes N          start response with N data bytes: the first N of\n"
         "                           the frame size's 4, then filler (0xEE)\n"
         "  --bad-checksum N         before answering data frame N, send the answer\n"
@@ -40,6 +43,9 @@ QString device_usage()
         "  --second-start N         answer data frame N with another start response\n"
         "  --pace BAUD              delay each answer by the wire time of the request\n"
         "                           and the answer at BAUD (8N1)\n"
+        "  --burst MS               hand answers over only every MS milliseconds, in\n"
+        "                           one piece with whatever else is due, as a USB\n"
+        "                           adapter does at the end of its latency timer\n"
         "\n"
         "Exit status: 0 upgrade completed and image written, 1 upgrade not\n"
         "completed (a fault was played or the image was incomplete), 2 usage or\n"
@@ -71,6 +77,7 @@ bool parse_device_options(const QStringList &arguments, device_options *options,
         {"--idle-timeout", &options->idle_timeout_ms},
         {"--baud", &options->baud_rate},
         {"--pace", &options->pace_baud},
+        {"--burst", &options->burst_ms},
     };
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
@@ -81,6 +88,10 @@ bool parse_device_options(const QStringList &arguments, device_options *options,
         }
         if (arg == QLatin1String("--end-failure")) {
             options->end_failure = true;
+            continue;
+        }
+        if (arg == QLatin1String("--restart-at-end")) {
+            options->restart_at_end = true;
             continue;
         }
         if (arg == QLatin1String("--noise")) {

@@ -1,6 +1,7 @@
 #include "ota_device.h"
 
 #include "ota_frame.h"
+#include "serial_line.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -27,12 +28,6 @@ QByteArray u32_bytes(quint32 value)
     bytes[2] = static_cast<char>(value >> 8);
     bytes[3] = static_cast<char>(value);
     return bytes;
-}
-
-// Milliseconds a line of `baud` (8N1) needs for `bytes`.
-qint64 wire_ms(qint64 bytes, qint32 baud)
-{
-    return baud > 0 ? bytes * 10 * 1000 / baud : 0;
 }
 
 const QByteArray head("QZ");
@@ -253,6 +248,10 @@ void ota_device::handle_end(const QByteArray &data)
         if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
             log_line(QStringLiteral("cannot write %1").arg(options.output));
     }
+    if (options.restart_at_end) {
+        log_line(QStringLiteral("fault: restarting without an end response"));
+        return finish(complete ? completed : not_completed);
+    }
     const bool success = complete && !options.end_failure;
     if (options.end_failure)
         log_line(QStringLiteral("fault: end response with a failure"));
@@ -299,13 +298,17 @@ void ota_device::answer(quint8 command, const QByteArray &data, int request_size
     bytes.append(ota_frame::build_frame(command, data));
     if (options.noise)
         bytes.append(noise_bytes());
-    queue_bytes(bytes, wire_ms(request_size + bytes.size(), options.pace_baud));
+    // The request's wire time towards the device and the answer's back.
+    queue_bytes(bytes, serial_line::wire_ms(request_size + bytes.size(), options.pace_baud));
 }
 
 void ota_device::queue_bytes(const QByteArray &bytes, qint64 delay_ms)
 {
     const qint64 now = clock.elapsed();
     qint64 due = qMax(now, last_due_ms) + delay_ms;
+    // An adapter hands over what has gathered when its latency timer ends.
+    if (options.burst_ms > 0)
+        due = (due + options.burst_ms - 1) / options.burst_ms * options.burst_ms;
     if (options.byte_at_a_time) {
         for (const char byte : bytes) {
             out_queue.enqueue({QByteArray(1, byte), due});
@@ -321,8 +324,11 @@ void ota_device::queue_bytes(const QByteArray &bytes, qint64 delay_ms)
 void ota_device::write_due()
 {
     const qint64 now = clock.elapsed();
-    while (!out_queue.isEmpty() && out_queue.head().due_ms <= now) {
-        port.write(out_queue.dequeue().bytes);
+    QByteArray due_now;
+    while (!out_queue.isEmpty() && out_queue.head().due_ms <= now)
+        due_now += out_queue.dequeue().bytes;
+    if (!due_now.isEmpty()) {
+        port.write(due_now);
         port.flush();
     }
     if (!out_queue.isEmpty()) {
