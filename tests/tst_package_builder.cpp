@@ -1,6 +1,7 @@
 // The package format without a window: header bytes, bodies against a plain
 // byte-at-a-time builder, the reader's checks, the hex dump.
 #include "hex_dump.h"
+#include "image_file.h"
 #include "package_builder.h"
 #include "package_files.h"
 #include "package_format.h"
@@ -182,6 +183,15 @@ private slots:
         const package_report report = read_package(package);
         QCOMPARE(package_check_name(report.failed), package_check_name(package_check(check)));
         QCOMPARE(report.failed_block, qint64(block));
+    }
+    void stream_past_its_limit()
+    {
+        // A stream that never ends is refused as soon as it passes the limit.
+        QByteArray target("kept");
+        const image_file::read_outcome read = image_file::append_whole("/dev/zero", target, 70000);
+        QCOMPARE(int(read.status), int(image_file::read_status::too_large));
+        QCOMPARE(read.size, qint64(-1)); // no size known
+        QCOMPARE(target, QByteArray("kept"));
     }
     void hex_dump_data()
     {

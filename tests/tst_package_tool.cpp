@@ -109,6 +109,20 @@ private slots:
         QCOMPARE(run({"pack"}), 2);
     }
 
+    void pipes()
+    {
+        // Images from pipes are read to their end; the package alone goes to standard output.
+        QCOMPARE(run({"build", "--boot", "boot.bin", "--app", "app.bin", "-o", "ref.bin"}), 0);
+        QProcess shell;
+        shell.setWorkingDirectory(dir.path());
+        shell.start("bash", {"-c", QStringLiteral("'%1' build --boot <(cat boot.bin) "
+                                                  "--app <(cat app.bin) -o - > piped.bin")
+                                       .arg(VANTREL_PACKAGE_TOOL)});
+        QVERIFY(shell.waitForFinished(60000) && shell.exitCode() == 0);
+        QCOMPARE(package_files::read(path("piped.bin")), package_files::read(path("ref.bin")));
+        QVERIFY(shell.readAllStandardError().contains("-: 6316 bytes, 756 check blocks"));
+    }
+
 private:
     int run(QStringList arguments, QString *out = nullptr, QString *err = nullptr)
     {

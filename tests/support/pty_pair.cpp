@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -27,10 +28,10 @@ pty_pair::pty_pair()
     fcntl(master_fd, F_SETFL, fcntl(master_fd, F_GETFL) | O_NONBLOCK);
 }
 
-static bool read_once(int fd, QByteArray &into)
+static bool read_once(int fd, QByteArray &into, size_t limit = 65536)
 {
     char buffer[65536];
-    const ssize_t got = fd >= 0 ? ::read(fd, buffer, sizeof buffer) : -1;
+    const ssize_t got = fd >= 0 ? ::read(fd, buffer, std::min(limit, sizeof buffer)) : -1;
     if (got > 0)
         into.append(buffer, int(got));
     return got > 0;
@@ -50,11 +51,11 @@ QByteArray pty_pair::read_master(int count, int timeout_ms)
     return result;
 }
 
-QByteArray pty_pair::read_available()
+QByteArray pty_pair::read_available(int limit)
 {
     QCoreApplication::processEvents();
     QByteArray result;
-    while (read_once(master_fd, result)) {
+    while (result.size() < limit && read_once(master_fd, result, size_t(limit - result.size()))) {
     }
     return result;
 }
@@ -69,8 +70,8 @@ bool pty_pair::write_master(const QByteArray &bytes)
             written += int(n);
         else if (errno != EAGAIN && errno != EINTR)
             return false; // also when the master is closed
-        else
-            poll(&descriptor, 1, 10);
+        else              // full: a burst larger than the terminal holds waits for the reader
+            QCoreApplication::processEvents(), poll(&descriptor, 1, 10);
     }
     return true;
 }

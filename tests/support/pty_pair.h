@@ -18,7 +18,8 @@ public:
     // What the other side wrote, until `count` bytes or `timeout_ms` without more; the event
     // loop keeps running.
     QByteArray read_master(int count, int timeout_ms = 2000);
-    QByteArray read_available(); // what has arrived, without waiting (events run once)
+    // What has arrived, up to `limit` bytes, without waiting (events run once).
+    QByteArray read_available(int limit = 1 << 30);
     bool write_master(const QByteArray &bytes);
     void close_master() { ::close(master_fd), master_fd = -1; } // as if the device went away
 
