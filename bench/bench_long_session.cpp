@@ -1,9 +1,10 @@
 // A long session with a device that talks without pause: received bytes fed
-// through the real window on a pseudo-terminal as fast as it takes them.
-// Prints what a new line costs as the view grows (the measurement behind
-// the view's size limit), the receive rate in each tenth of a long feed, the
-// memory at its end, and the OTA turnaround after 50 MB against a fresh
-// window.
+// through the real window on a pseudo-terminal as fast as it takes them, in
+// small chunks and in bursts that keep the terminal full. Prints what a new
+// line costs as the view grows (the measurement behind the view's size
+// limit), the receive rate in each tenth of a long feed, the largest receive
+// buffer after a read, the memory at its end, and the OTA turnaround after
+// 50 MB against a fresh window.
 #include "byte_text.h"
 #include "serial_session.h"
 #include "terminal_view.h"
@@ -121,6 +122,52 @@ void feed_in_tenths(bench::serial_session &session, qint64 total, int chunk_size
                  .arg(bench::rss_mb(), 0, 'f', 0);
 }
 
+// Feeds `total` bytes in bursts, in tenths, and holds the figures against
+// their goals: the last tenth at least 0.7x the first per second of
+// processor time, the receive buffer never above 4096 bytes after a read,
+// under 300 MB of memory.
+void bursts_in_tenths(qint64 total, bool diagnostics)
+{
+    bench::use_diagnostics(diagnostics);
+    bench::serial_session session;
+    out() << QStringLiteral("%1 MB in bursts (the terminal kept full), diagnostics %2:\n")
+                 .arg(total / 1000000)
+                 .arg(diagnostics ? "on" : "off");
+    double first_cpu_rate = 0, last_cpu_rate = 0;
+    int largest = 0;
+    for (int tenth = 1; tenth <= 10; ++tenth) {
+        const std::clock_t cpu_before = std::clock();
+        int largest_in_tenth = 0;
+        const double seconds = session.feed_bursts(total / 10, &largest_in_tenth);
+        const double cpu_seconds = double(std::clock() - cpu_before) / CLOCKS_PER_SEC;
+        const double cpu_rate = double(total / 10) / cpu_seconds;
+        largest = qMax(largest, largest_in_tenth);
+        if (tenth == 1)
+            first_cpu_rate = cpu_rate;
+        last_cpu_rate = cpu_rate;
+        out() << QStringLiteral("  %1-%2%: %3 KB/s; %4 KB per CPU second (%5x); largest receive "
+                                "buffer %6 bytes\n")
+                     .arg((tenth - 1) * 10)
+                     .arg(tenth * 10)
+                     .arg(double(total / 10) / seconds / 1000.0, 0, 'f', 0)
+                     .arg(cpu_rate / 1000.0, 0, 'f', 0)
+                     .arg(cpu_rate / first_cpu_rate, 0, 'f', 2)
+                     .arg(largest_in_tenth);
+        out().flush();
+    }
+    session.wait_for_view();
+    const double rss = bench::rss_mb();
+    const bool met = last_cpu_rate >= 0.7 * first_cpu_rate && largest <= 4096 && rss < 300;
+    out() << QStringLiteral("  last tenth %1x the first per CPU second (goal >= 0.7), largest "
+                            "receive buffer %2 bytes (goal <= 4096), RSS %3 MB (goal < 300): %4\n")
+                 .arg(last_cpu_rate / first_cpu_rate, 0, 'f', 2)
+                 .arg(largest)
+                 .arg(rss, 0, 'f', 0)
+                 .arg(met ? "met" : "NOT MET");
+    out().flush();
+    bench::use_diagnostics(false);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -130,6 +177,11 @@ int main(int argc, char *argv[])
     bench::set_up(false);
     out() << QStringLiteral("the view keeps at most %1 characters\n")
                  .arg(terminal_view::default_limit_chars);
+    if (app.arguments().contains(QStringLiteral("--bursts"))) {
+        for (const bool diagnostics : {false, true})
+            bursts_in_tenths(100000000, diagnostics);
+        return 0;
+    }
     // The costs take minutes of their own: only when asked for.
     if (app.arguments().contains(QStringLiteral("--costs"))) {
         const std::vector<double> sizes = {0, 0.5e6, 1e6, 2e6, 3e6, 4e6, 6e6, 8e6, 12e6};
@@ -143,6 +195,8 @@ int main(int argc, char *argv[])
         bench::serial_session session;
         fresh = median_turnaround(session, "fresh window");
     }
+    for (const bool diagnostics : {false, true})
+        bursts_in_tenths(100000000, diagnostics);
     {
         bench::serial_session session;
         feed_in_tenths(session, 100000000, 64);

@@ -34,6 +34,10 @@ public:
     // whether the bytes were handed to the port.
     bool send_data(const QByteArray &data);
 
+    // Received bytes that the frame search has not consumed yet (for the
+    // benchmarks, which watch that the buffer stays bounded).
+    int receive_buffer_size() const { return usart_ba.size(); }
+
 signals:
     void ota_trans_data_signal();
 

@@ -192,11 +192,39 @@ double serial_session::feed(qint64 bytes, int chunk_size)
     return double(clock.nsecsElapsed()) / 1e9;
 }
 
+double serial_session::feed_bursts(qint64 bytes, int *largest_buffer)
+{
+    QByteArray noise(1 << 16, '\0');
+    for (char &byte : noise) {
+        noise_state = noise_state * 1664525u + 1013904223u;
+        byte = char(noise_state >> 24);
+    }
+    std::atomic<bool> written{false};
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray piece;
+    std::thread writer([&] {
+        for (qint64 sent = 0; sent < bytes; sent += piece.size()) {
+            piece = noise.left(int(qMin<qint64>(noise.size(), bytes - sent)));
+            write_all(line.master(), piece);
+        }
+        written = true;
+    });
+    *largest_buffer = 0;
+    while (!written || unread_bytes() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        *largest_buffer = qMax(*largest_buffer, window.receive_buffer_size());
+    }
+    writer.join();
+    last_chunk = piece.right(16);
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
 void serial_session::wait_for_view()
 {
-    const QString last_line = byte_text::byte_line(QStringLiteral("收: "), last_chunk);
+    const QString last_bytes = byte_text::byte_line(QString(), last_chunk).trimmed();
     QTextDocument *document = driver.text_browser()->document();
-    while (!document->lastBlock().text().startsWith(last_line))
+    while (!document->lastBlock().text().trimmed().endsWith(last_bytes))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 

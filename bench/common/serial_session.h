@@ -36,6 +36,11 @@ public:
     // Sends `bytes` bytes of noise in `chunk_size` chunks, each taken by a
     // read of its own, and returns the seconds it took.
     double feed(qint64 bytes, int chunk_size);
+    // Keeps the terminal full with `bytes` bytes of noise from a thread of its
+    // own, so that each read takes whatever the kernel has gathered, as from a
+    // busy USB adapter; returns the seconds it took and sets *largest_buffer
+    // to the largest receive buffer seen after a read.
+    double feed_bursts(qint64 bytes, int *largest_buffer);
     // Runs the event loop until the view shows the last chunk fed.
     void wait_for_view();
     // Upgrades with a 1 MiB image in slices of `frame_size`; returns the time
