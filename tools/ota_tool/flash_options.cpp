@@ -49,12 +49,14 @@ QString tool_usage()
         "  -b, --baud N         line rate, any the driver accepts (default 115200); 8N1,\n"
         "                       no flow control\n"
         "  -t, --timeout S      give a port up when its device has not answered for S\n"
-        "                       seconds (default 5; 0 waits for ever)\n"
+        "                       seconds after a frame has crossed the line (default 5;\n"
+        "                       0 waits for ever)\n"
         "      --json           one JSON object per port instead of the summary table\n"
         "  -v, --verbose        write the frame and receive debug lines to stderr\n"
         "Exit status: 0 every port succeeded, 1 refused or failed, 2 usage error,\n"
-        "3 image file, 4 port not opened or lost, 5 timeout, 130 interrupted;\n"
-        "with mixed results the first of 130, 4, 5, 1 that occurred.\n");
+        "3 image file, 4 port not opened or lost, 5 timeout, 6 results not written\n"
+        "to standard output, 130 interrupted; with mixed results the first of 130,\n"
+        "4, 5, 1 that occurred, and 6 over all.\n");
 }
 
 bool parse_flash_options(const QStringList &arguments, flash_options *options, bool *help)
