@@ -1,11 +1,16 @@
 #include "device_options.h"
 
+#include "command_line.h"
+
+#include <QCommandLineParser>
+
 namespace {
 
 struct number_option
 {
     const char *name;
     int *target;
+    int minimum;
 };
 
 } // namespace
@@ -49,96 +54,83 @@ QString device_usage()
         "\n"
         "Exit status: 0 upgrade completed and image written, 1 upgrade not\n"
         "completed (a fault was played or the image was incomplete), 2 usage or\n"
-        "port error, 3 idle timeout, 4 malformed or out-of-order frame from the tool.\n");
+        "port error, 3 idle timeout, 4 malformed or out-of-order frame from the tool,\n"
+        "5 upgrade completed but the image could not be written to --output.\n");
 }
 
 bool parse_device_options(const QStringList &arguments, device_options *options, bool *help,
                           QString *error)
 {
     *help = false;
-    QStringList args = arguments;
-    auto take_value = [&](int &i, QString *value) {
-        if (i + 1 >= args.size()) {
-            *error = QStringLiteral("%1 needs a value").arg(args.at(i));
+    const auto value_option = [](const char *name, const char *value) {
+        return QCommandLineOption(QLatin1String(name), QString(), QLatin1String(value));
+    };
+    const QCommandLineOption help_option{{QStringLiteral("h"), QStringLiteral("help")}};
+    const QCommandLineOption port_option = value_option("port", "path");
+    const QCommandLineOption output_option = value_option("output", "file");
+    const QCommandLineOption frame_size_option = value_option("frame-size", "n");
+    const QCommandLineOption end_failure_option{QStringLiteral("end-failure")};
+    const QCommandLineOption restart_option{QStringLiteral("restart-at-end")};
+    const QCommandLineOption noise_option{QStringLiteral("noise")};
+    const QCommandLineOption byte_option{QStringLiteral("byte-at-a-time")};
+    const number_option numbers[] = {
+        {"refuse-frame", &options->refuse_frame, 0},
+        {"end-early", &options->end_early_frame, 0},
+        {"bad-checksum", &options->bad_checksum_frame, 0},
+        {"wrong-type", &options->wrong_type_frame, 0},
+        {"wrong-command", &options->wrong_command_frame, 0},
+        {"silent-after", &options->silent_after_frame, 0},
+        {"second-start", &options->second_start_frame, 0},
+        {"start-bytes", &options->start_bytes, 0},
+        {"idle-timeout", &options->idle_timeout_ms, 0},
+        {"baud", &options->baud_rate, 1},
+        {"pace", &options->pace_baud, 0},
+        {"burst", &options->burst_ms, 0},
+    };
+    QCommandLineParser parser;
+    parser.addOptions({help_option, port_option, output_option, frame_size_option,
+                       end_failure_option, restart_option, noise_option, byte_option});
+    QList<QCommandLineOption> number_options;
+    for (const number_option &number : numbers) {
+        number_options << value_option(number.name, "n");
+        parser.addOption(number_options.last());
+    }
+    if (!command_line::parse(parser, QStringLiteral("vantrel-device-sim"), arguments, error))
+        return false;
+    if (parser.isSet(help_option)) {
+        *help = true;
+        return true;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
+        return false;
+    }
+    options->port = parser.value(port_option);
+    options->output = parser.value(output_option);
+    options->end_failure = parser.isSet(end_failure_option);
+    options->restart_at_end = parser.isSet(restart_option);
+    options->noise = parser.isSet(noise_option);
+    options->byte_at_a_time = parser.isSet(byte_option);
+    if (parser.isSet(frame_size_option)) {
+        bool ok = false;
+        options->frame_size = parser.value(frame_size_option).toUInt(&ok);
+        if (!ok) {
+            *error = QStringLiteral("--frame-size: not a number: %1")
+                         .arg(parser.value(frame_size_option));
             return false;
         }
-        *value = args.at(++i);
-        return true;
-    };
-    const number_option numbers[] = {
-        {"--refuse-frame", &options->refuse_frame},
-        {"--end-early", &options->end_early_frame},
-        {"--bad-checksum", &options->bad_checksum_frame},
-        {"--wrong-type", &options->wrong_type_frame},
-        {"--wrong-command", &options->wrong_command_frame},
-        {"--silent-after", &options->silent_after_frame},
-        {"--second-start", &options->second_start_frame},
-        {"--start-bytes", &options->start_bytes},
-        {"--idle-timeout", &options->idle_timeout_ms},
-        {"--baud", &options->baud_rate},
-        {"--pace", &options->pace_baud},
-        {"--burst", &options->burst_ms},
-    };
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        QString value;
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            *help = true;
-            return true;
-        }
-        if (arg == QLatin1String("--end-failure")) {
-            options->end_failure = true;
+    }
+    for (int i = 0; i < number_options.size(); ++i) {
+        if (!parser.isSet(number_options[i]))
             continue;
-        }
-        if (arg == QLatin1String("--restart-at-end")) {
-            options->restart_at_end = true;
-            continue;
-        }
-        if (arg == QLatin1String("--noise")) {
-            options->noise = true;
-            continue;
-        }
-        if (arg == QLatin1String("--byte-at-a-time")) {
-            options->byte_at_a_time = true;
-            continue;
-        }
-        if (arg == QLatin1String("--port")) {
-            if (!take_value(i, &options->port))
-                return false;
-            continue;
-        }
-        if (arg == QLatin1String("--output")) {
-            if (!take_value(i, &options->output))
-                return false;
-            continue;
-        }
-        if (arg == QLatin1String("--frame-size")) {
-            if (!take_value(i, &value))
-                return false;
-            bool ok = false;
-            options->frame_size = value.toUInt(&ok);
-            if (!ok) {
-                *error = QStringLiteral("--frame-size: not a number: %1").arg(value);
-                return false;
-            }
-            continue;
-        }
-        bool known = false;
-        for (const number_option &option : numbers) {
-            if (arg != QLatin1String(option.name))
-                continue;
-            known = true;
-            if (!take_value(i, &value))
-                return false;
-            bool ok = false;
-            *option.target = value.toInt(&ok);
-            if (!ok || *option.target < 0) {
-                *error = QStringLiteral("%1: not a count: %2").arg(arg, value);
-                return false;
-            }
-        }
-        if (!known) {
-            *error = QStringLiteral("unknown option: %1").arg(arg);
+        const QString value = parser.value(number_options[i]);
+        bool ok = false;
+        *numbers[i].target = value.toInt(&ok);
+        if (!ok || *numbers[i].target < numbers[i].minimum) {
+            *error = QStringLiteral("--%1: not a count from %2: %3")
+                         .arg(QLatin1String(numbers[i].name))
+                         .arg(numbers[i].minimum)
+                         .arg(value);
             return false;
         }
     }

@@ -1,4 +1,5 @@
 // vantrel-device-sim: a stand-in for the target device of an OTA upgrade.
+#include "command_line.h"
 #include "device_options.h"
 #include "ota_device.h"
 
@@ -8,12 +9,14 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList arguments = app.arguments();
-    arguments.removeFirst();
-
+    QStringList arguments;
     device_options options;
     bool help = false;
     QString error;
+    if (!command_line::arguments(argc, argv, &arguments, &error)) {
+        QTextStream(stderr) << "vantrel-device-sim: " << error << '\n';
+        return ota_device::usage_error;
+    }
     if (!parse_device_options(arguments, &options, &help, &error)) {
         QTextStream(stderr) << "vantrel-device-sim: " << error << "\n\n" << device_usage();
         return ota_device::usage_error;

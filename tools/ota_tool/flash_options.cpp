@@ -1,5 +1,6 @@
 #include "flash_options.h"
 
+#include "command_line.h"
 #include "flash_output.h"
 
 #include <QCommandLineParser>
@@ -23,10 +24,10 @@ QCommandLineOption help_option{{QStringLiteral("h"), QStringLiteral("help")}};
 
 bool parse(QCommandLineParser &parser, const QStringList &arguments)
 {
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (parser.parse(QStringList{QStringLiteral("vantrel-ota")} + arguments))
+    QString error;
+    if (command_line::parse(parser, QStringLiteral("vantrel-ota"), arguments, &error))
         return true;
-    print_error(parser.errorText());
+    print_error(error);
     return false;
 }
 

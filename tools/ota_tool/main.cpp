@@ -1,4 +1,5 @@
 // vantrel-ota: headless OTA upgrades, one board or many at once.
+#include "command_line.h"
 #include "flash_options.h"
 #include "flash_output.h"
 #include "interrupt_notifier.h"
@@ -148,7 +149,12 @@ int run_flash(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    QStringList arguments = application.arguments().mid(1);
+    QStringList arguments;
+    QString refused;
+    if (!command_line::arguments(argc, argv, &arguments, &refused)) {
+        print_error(refused);
+        return exit_usage;
+    }
     if (arguments.isEmpty()) {
         print_error(QStringLiteral("no command given; try --help"));
         return exit_usage;

@@ -1,4 +1,5 @@
 #include "build_command.h"
+#include "command_line.h"
 #include "read_commands.h"
 #include "tool_output.h"
 
@@ -19,17 +20,8 @@ QString usage()
            build_usage();
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int run(const QString &command, const QStringList &arguments)
 {
-    QCoreApplication application(argc, argv);
-    QStringList arguments = application.arguments().mid(1);
-    if (arguments.isEmpty()) {
-        print_error(QStringLiteral("no command given; try --help"));
-        return exit_usage;
-    }
-    const QString command = arguments.takeFirst();
     if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
         command == QLatin1String("help")) {
         print_out(usage());
@@ -43,4 +35,29 @@ int main(int argc, char *argv[])
         return run_verify(arguments);
     print_error(QStringLiteral("unknown command '%1'; try --help").arg(command));
     return exit_usage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QStringList arguments;
+    QString refused;
+    if (!command_line::arguments(argc, argv, &arguments, &refused)) {
+        print_error(refused);
+        return exit_usage;
+    }
+    if (arguments.isEmpty()) {
+        print_error(QStringLiteral("no command given; try --help"));
+        return exit_usage;
+    }
+    const QString command = arguments.takeFirst();
+    const int code = run(command, arguments);
+    // The package, the header or the verdict did not reach its reader.
+    if (standard_output_failed() && code != exit_usage) {
+        print_error(QStringLiteral("cannot write to standard output"));
+        return exit_file_error;
+    }
+    return code;
 }

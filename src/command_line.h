@@ -1,0 +1,26 @@
+#ifndef COMMAND_LINE_H
+#define COMMAND_LINE_H
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+// How the companion programs take their command lines, all the same way.
+namespace command_line {
+
+// The arguments after the program name, as text. Fails with *refused naming
+// the first argument that the system's encoding cannot carry as given (a
+// file name with a byte that is not UTF-8): opening it by its decoded text
+// would read or write another file.
+bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused);
+
+// Parses the arguments of `command`: short options with their value
+// attached or separate (-p/dev/ttyUSB0, -p /dev/ttyUSB0), long ones with "="
+// or a separate value, "--" ends the options. On failure *error names the
+// option or argument at fault.
+bool parse(QCommandLineParser &parser, const QString &command, const QStringList &arguments,
+           QString *error);
+
+} // namespace command_line
+
+#endif // COMMAND_LINE_H
