@@ -179,6 +179,17 @@ bool make_package_t::fits_in_package(const header_info_t &record)
                                       .arg(text.slot));
             return false;
         }
+        // Written one byte per character, anything else would come out as "?".
+        const int at = package_format::first_unstorable(text.text);
+        if (at >= 0) {
+            user_dialogs::warning(this, tr("错误"),
+                                  tr("%1含有无法写入升级包的字符“%2”（第%3个字符）\r\n"
+                                     "头部信息只能写入Latin-1字符")
+                                      .arg(text.field)
+                                      .arg(text.text.at(at))
+                                      .arg(at + 1));
+            return false;
+        }
     }
 
     // The sizes as the files stand now: the build reads them again anyway.

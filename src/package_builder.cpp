@@ -11,9 +11,11 @@ using namespace package_format;
 
 namespace {
 
+// A text that would come out of the header other than it went in is refused.
 bool text_fits(const QString &text, quint32 length_field, quint32 slot)
 {
-    return quint32(text.size()) == length_field && quint32(text.size()) <= slot;
+    return quint32(text.size()) == length_field && quint32(text.size()) <= slot &&
+           first_unstorable(text) < 0;
 }
 
 // Sum of the eight bytes of a word, by adding byte pairs into 16-bit lanes

@@ -23,8 +23,8 @@ public:
     bool write_at_offset(quint32 offset_addr, const QByteArray &bytes, QByteArray &package);
 
     // The 1024-byte header. Refuses (false, nothing written) a text longer
-    // than its slot or whose length field disagrees with it, and a package
-    // that is not empty.
+    // than its slot, with a character Latin-1 cannot hold, or whose length
+    // field disagrees with it, and a package that is not empty.
     bool build_header(const header_info_t &header, QByteArray &package);
 
     // All check blocks of the body source behind a complete header: blocks

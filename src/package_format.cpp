@@ -31,6 +31,14 @@ QByteArray u16_to_be(quint16 value)
     return bytes;
 }
 
+int first_unstorable(const QString &text)
+{
+    for (int i = 0; i < text.size(); ++i)
+        if (text.at(i).unicode() > 0xFF)
+            return i;
+    return -1;
+}
+
 quint32 be_to_u32(const char *data)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);

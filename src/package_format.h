@@ -2,6 +2,7 @@
 #define PACKAGE_FORMAT_H
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 // Layout of an upgrade package: a 1024-byte header, the selected images cut
@@ -45,6 +46,10 @@ inline quint16 byte_sum(const QByteArray &bytes)
 
 QByteArray u32_to_be(quint32 value);
 QByteArray u16_to_be(quint16 value);
+// Header texts are written one byte per UTF-16 unit (Latin-1): the position
+// of the first unit that byte cannot hold, or -1 when the text fits.
+int first_unstorable(const QString &text);
+
 quint32 be_to_u32(const char *data);
 quint16 be_to_u16(const char *data);
 
