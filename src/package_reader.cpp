@@ -38,18 +38,16 @@ bool read_header(const QByteArray &package, package_report &report)
     report.header_marker = quint8(data[header_marker_offset]);
     report.stored_header_sum = be_to_u16(data + header_sum_offset);
 
-    const bool lengths_fit = header.product_info_len <= product_info_slot &&
-                             header.boot_version_len <= boot_version_slot &&
-                             header.app_version_len <= app_version_slot;
-    if (lengths_fit) {
-        header.product_info =
-            QString::fromLatin1(data + product_info_offset, int(header.product_info_len));
-        header.boot_version =
-            QString::fromLatin1(data + boot_version_offset, int(header.boot_version_len));
-        header.app_version =
-            QString::fromLatin1(data + app_version_offset, int(header.app_version_len));
-    }
-    return lengths_fit;
+    // Each text whose length fits its slot is read, whatever the others say.
+    const auto text = [data](quint32 offset, quint32 length, quint32 slot) {
+        return length <= slot ? QString::fromLatin1(data + offset, int(length)) : QString();
+    };
+    header.product_info = text(product_info_offset, header.product_info_len, product_info_slot);
+    header.boot_version = text(boot_version_offset, header.boot_version_len, boot_version_slot);
+    header.app_version = text(app_version_offset, header.app_version_len, app_version_slot);
+    return header.product_info_len <= product_info_slot &&
+           header.boot_version_len <= boot_version_slot &&
+           header.app_version_len <= app_version_slot;
 }
 
 bool fill_is_intact(const QByteArray &package, const header_info_t &header, QString *where)

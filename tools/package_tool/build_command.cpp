@@ -2,6 +2,7 @@
 
 #include "body_source.h"
 #include "check_length.h"
+#include "command_line.h"
 #include "header_info.h"
 #include "image_file.h"
 #include "package_builder.h"
@@ -46,13 +47,18 @@ bool parse_check_len(const QString &text, quint32 *check_len)
                         .arg(text));
         return false;
     }
-    if (!check_length::normalise(text, &normalised)) {
-        print_error(QStringLiteral("--check-len: '%1' has a stray x").arg(text));
+    // An x anywhere but in a leading 0x leaves no number to read.
+    if (!check_length::normalise(text, &normalised) ||
+        normalised.mid(2).contains(QLatin1Char('x'), Qt::CaseInsensitive)) {
+        print_error(QStringLiteral("--check-len: '%1' has an x that is not part of a leading 0x")
+                        .arg(text));
         return false;
     }
     *check_len = check_length::value_of(normalised);
     if (!check_length::is_usable(*check_len)) {
-        print_error(QStringLiteral("--check-len: the check length must be at least 1"));
+        print_error(
+            QStringLiteral("--check-len: '%1' comes to 0; the check length must be at least 1")
+                .arg(text));
         return false;
     }
     return true;
@@ -93,11 +99,48 @@ void set_texts(const QCommandLineParser &parser, header_info_t &header)
     header.app_version_len = quint16(header.app_version.size());
 }
 
+// A text that the header cannot hold as given is refused, naming its option.
+bool check_texts(const header_info_t &header)
+{
+    const struct
+    {
+        const char *option;
+        const QString &text;
+        quint32 slot;
+    } texts[] = {{"--product", header.product_info, package_format::product_info_slot},
+                 {"--boot-version", header.boot_version, package_format::boot_version_slot},
+                 {"--app-version", header.app_version, package_format::app_version_slot}};
+    for (const auto &text : texts) {
+        if (quint32(text.text.size()) > text.slot) {
+            print_error(QStringLiteral("%1: %2 characters, at most %3")
+                            .arg(QLatin1String(text.option))
+                            .arg(text.text.size())
+                            .arg(text.slot));
+            return false;
+        }
+        const int at = package_format::first_unstorable(text.text);
+        if (at >= 0) {
+            print_error(QStringLiteral("%1: character %2 ('%3', U+%4) cannot be stored: header "
+                                       "texts are written one byte per character (Latin-1)")
+                            .arg(QLatin1String(text.option))
+                            .arg(at + 1)
+                            .arg(text.text.at(at))
+                            .arg(QString::number(text.text.at(at).unicode(), 16)
+                                     .toUpper()
+                                     .rightJustified(4, QLatin1Char('0'))));
+            return false;
+        }
+    }
+    return true;
+}
+
 // Exit code of the first refusal, or exit_ok.
 int parse_options(const QCommandLineParser &parser, build_options &options)
 {
     header_info_t &header = options.header;
     set_texts(parser, header);
+    if (!check_texts(header))
+        return exit_refused;
     if (parser.isSet(check_len_option) &&
         !parse_check_len(parser.value(check_len_option), &header.check_len))
         return exit_refused;
@@ -123,46 +166,69 @@ int parse_options(const QCommandLineParser &parser, build_options &options)
 }
 
 // An image that the package does not carry still gives its size to the
-// header, as when it is chosen in the window.
-int measure_unselected(const QString &path, bool selected, quint32 &header_size)
+// header, as when it is chosen in the window; it must be a file that can be
+// read all the same, or the size would be a guess (a folder's, say).
+int measure_unselected(const char *option, const QString &path, bool selected, quint32 &header_size)
 {
     if (selected || path.isEmpty())
         return exit_ok;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        print_error(QStringLiteral("%1: no such file").arg(path));
-        return exit_file_error;
-    }
-    if (info.size() > image_file::max_image_size) {
-        print_error(QStringLiteral("%1: too large for a package").arg(path));
-        return exit_refused;
-    }
-    header_size = quint32(info.size());
-    return exit_ok;
-}
-
-int read_images(build_options &options, QByteArray &source)
-{
-    header_info_t &header = options.header;
-    if (const int failed = measure_unselected(
-            options.boot_path, header.boot_upgrade_flag == upgrade_flag_yes, header.boot_file_size))
-        return failed;
-    if (const int failed = measure_unselected(
-            options.app_path, header.app_upgrade_flag == upgrade_flag_yes, header.app_file_size))
-        return failed;
-    const body_source_result result =
-        read_body_source(header, options.boot_path, options.app_path, source);
-    switch (result.status) {
+    QByteArray bytes;
+    const image_file::read_outcome read = image_file::append_whole(path, bytes);
+    switch (read.status) {
     case image_file::read_status::ok:
+        header_size = quint32(read.size);
         return exit_ok;
     case image_file::read_status::too_large:
-        print_error(QStringLiteral("%1: too large for a package").arg(result.path));
+        print_error(QStringLiteral("%1: %2: too large for a package").arg(option, path));
         return exit_refused;
     case image_file::read_status::open_failed:
     case image_file::read_status::read_failed:
         break;
     }
-    print_error(QStringLiteral("%1: cannot read: %2").arg(result.path, result.error_text));
+    print_error(QStringLiteral("%1: %2: cannot read: %3").arg(option, path, read.error_text));
+    return exit_file_error;
+}
+
+QString option_of(const build_options &options, const QString &path)
+{
+    return path == options.boot_path ? QStringLiteral("--boot") : QStringLiteral("--app");
+}
+
+int read_images(build_options &options, QByteArray &source)
+{
+    header_info_t &header = options.header;
+    if (const int failed =
+            measure_unselected("--boot", options.boot_path,
+                               header.boot_upgrade_flag == upgrade_flag_yes, header.boot_file_size))
+        return failed;
+    if (const int failed =
+            measure_unselected("--app", options.app_path,
+                               header.app_upgrade_flag == upgrade_flag_yes, header.app_file_size))
+        return failed;
+    const body_source_result result =
+        read_body_source(header, options.boot_path, options.app_path, source);
+    switch (result.status) {
+    case image_file::read_status::ok:
+        // A failed firmware build upstream must not become a package.
+        if (header.boot_upgrade_flag == upgrade_flag_yes && header.boot_file_size == 0) {
+            print_error(QStringLiteral("--boot: %1 is empty").arg(options.boot_path));
+            return exit_refused;
+        }
+        if (header.app_upgrade_flag == upgrade_flag_yes && header.app_file_size == 0) {
+            print_error(QStringLiteral("--app: %1 is empty").arg(options.app_path));
+            return exit_refused;
+        }
+        return exit_ok;
+    case image_file::read_status::too_large:
+        print_error(QStringLiteral("%1: %2: too large for a package")
+                        .arg(option_of(options, result.path), result.path));
+        return exit_refused;
+    case image_file::read_status::open_failed:
+    case image_file::read_status::read_failed:
+        break;
+    }
+    print_error(QStringLiteral("%1: %2: cannot read: %3")
+                    .arg(option_of(options, result.path), result.path, result.error_text));
     return exit_file_error;
 }
 
@@ -170,7 +236,7 @@ int write_output(const QString &path, const QByteArray &package)
 {
     QString error;
     if (!save_package_file(path, package, &error)) {
-        print_error(QStringLiteral("%1: cannot write: %2").arg(path, error));
+        print_error(QStringLiteral("--output: %1: cannot write: %2").arg(path, error));
         return exit_file_error;
     }
     return exit_ok;
@@ -199,8 +265,9 @@ int run_build(const QStringList &arguments)
     QCommandLineParser parser;
     parser.addOptions({product_option, boot_version_option, app_version_option, check_len_option,
                        images_option, boot_option, app_option, output_option, help_option});
-    if (!parser.parse(QStringList{QStringLiteral("build")} + arguments)) {
-        print_error(parser.errorText());
+    QString error;
+    if (!command_line::parse(parser, QStringLiteral("build"), arguments, &error)) {
+        print_error(error);
         return exit_usage;
     }
     if (parser.isSet(help_option)) {
@@ -228,9 +295,8 @@ int run_build(const QStringList &arguments)
     case build_status::check_len_zero:
         print_error(QStringLiteral("the check length must be at least 1"));
         return exit_refused;
-    case build_status::header_refused:
-        print_error(QStringLiteral("a header text is too long (product 60, boot version 30, "
-                                   "app version 38 characters at most)"));
+    case build_status::header_refused: // checked with the options already
+        print_error(QStringLiteral("the header texts cannot be written"));
         return exit_refused;
     case build_status::too_large:
         print_error(QStringLiteral("the package would be too large to build"));

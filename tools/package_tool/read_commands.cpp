@@ -1,12 +1,17 @@
 #include "read_commands.h"
 
+#include "command_line.h"
+#include "image_file.h"
 #include "package_format.h"
 #include "package_reader.h"
 #include "tool_output.h"
 
-#include <QFile>
+#include <QCommandLineParser>
 
 namespace {
+
+// Not an exit code: the command has done its job by printing its usage.
+constexpr int help_printed = -1;
 
 QString hex(quint32 value, int digits)
 {
@@ -22,43 +27,86 @@ QString flag_text(quint32 flag)
     return hex(flag, 8) + QStringLiteral(" (unknown)");
 }
 
-// The one positional argument of inspect and verify, read whole.
-int read_package_argument(const QString &command, const QStringList &arguments, QByteArray &package)
+// The one positional argument of inspect and verify, read whole. Returns
+// exit_ok, or the exit code when the command ends here; *help is set when
+// the usage was asked for (and printed).
+int read_package_argument(const QString &command, const QStringList &arguments, QString *path,
+                          QByteArray &package)
 {
-    if (arguments.size() != 1 || arguments[0].startsWith(QLatin1Char('-'))) {
-        print_error(QStringLiteral("usage: vantrel-package %1 PACKAGE").arg(command));
+    QCommandLineParser parser;
+    const QCommandLineOption help_option{{QStringLiteral("h"), QStringLiteral("help")}};
+    parser.addOption(help_option);
+    QString error;
+    if (!command_line::parse(parser, command, arguments, &error)) {
+        print_error(error);
         return exit_usage;
     }
-    QFile file(arguments[0]);
-    if (!file.open(QIODevice::ReadOnly)) {
-        print_error(QStringLiteral("%1: cannot read: %2").arg(arguments[0], file.errorString()));
-        return exit_file_error;
+    const QString usage = QStringLiteral("usage: vantrel-package %1 PACKAGE").arg(command);
+    if (parser.isSet(help_option)) {
+        print_out(usage);
+        return help_printed;
     }
-    package = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        print_error(QStringLiteral("%1: cannot read: %2").arg(arguments[0], file.errorString()));
-        return exit_file_error;
+    if (parser.positionalArguments().size() != 1) {
+        print_error(usage);
+        return exit_usage;
     }
-    return exit_ok;
+    *path = parser.positionalArguments().first();
+    // The limit keeps a file that no build could have written (or a device
+    // that never ends) from being read into memory first.
+    const image_file::read_outcome read =
+        image_file::append_whole(*path, package, package_format::max_package_size);
+    switch (read.status) {
+    case image_file::read_status::ok:
+        return exit_ok;
+    case image_file::read_status::too_large:
+        print_error(QStringLiteral("%1: too large for a package (more than %2 bytes)")
+                        .arg(*path)
+                        .arg(package_format::max_package_size));
+        return exit_file_error;
+    case image_file::read_status::open_failed:
+    case image_file::read_status::read_failed:
+        break;
+    }
+    print_error(QStringLiteral("%1: cannot read: %2").arg(*path, read.error_text));
+    return exit_file_error;
+}
+
+// Header texts may hold anything: control characters are shown escaped, so
+// that every field stays on its line and nothing reaches the terminal as a
+// command.
+QString printable(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
+            shown += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0))
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 QString text_field(const QString &text, quint32 length, quint32 slot)
 {
     if (length > slot)
         return QStringLiteral("(length overruns its %1-byte slot)").arg(slot);
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    return QLatin1Char('"') + printable(text) + QLatin1Char('"');
 }
 
 } // namespace
 
 int run_inspect(const QStringList &arguments)
 {
+    QString path;
     QByteArray package;
-    if (const int failed = read_package_argument(QStringLiteral("inspect"), arguments, package))
-        return failed;
+    if (const int ended =
+            read_package_argument(QStringLiteral("inspect"), arguments, &path, package))
+        return ended == help_printed ? exit_ok : ended;
     const package_report report = read_package(package);
     if (report.failed == package_check::file_length) {
-        print_error(QStringLiteral("%1: not a package: %2").arg(arguments[0], report.detail));
+        print_error(QStringLiteral("%1: not a package: %2").arg(path, report.detail));
         return exit_check_failed;
     }
 
@@ -87,17 +135,19 @@ int run_inspect(const QStringList &arguments)
 
 int run_verify(const QStringList &arguments)
 {
+    QString path;
     QByteArray package;
-    if (const int failed = read_package_argument(QStringLiteral("verify"), arguments, package))
-        return failed;
+    if (const int ended =
+            read_package_argument(QStringLiteral("verify"), arguments, &path, package))
+        return ended == help_printed ? exit_ok : ended;
     const package_report report = read_package(package);
     if (!report.ok()) {
         print_error(QStringLiteral("%1: %2 check failed: %3")
-                        .arg(arguments[0], package_check_name(report.failed), report.detail));
+                        .arg(path, package_check_name(report.failed), report.detail));
         return exit_check_failed;
     }
     print_out(QStringLiteral("%1: ok (%2 image bytes in %3 check blocks)")
-                  .arg(arguments[0])
+                  .arg(path)
                   .arg(report.body_source_size)
                   .arg(report.block_count));
     return exit_ok;

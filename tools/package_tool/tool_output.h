@@ -13,9 +13,12 @@ enum exit_code
     exit_refused = 4,      // the inputs cannot make a package (same rules as the window)
 };
 
-// One line on standard output / standard error.
+// One line on standard output / standard error, as UTF-8.
 void print_out(const QString &line);
 void print_error(const QString &line);
+// Whether a write to standard output has failed (a full disk, a closed
+// pipe): results that did not arrive must not end in success.
+bool standard_output_failed();
 
 // Whether writing to `path` writes to standard output ("-", /dev/stdout, or
 // the file that standard output goes to).
