@@ -56,7 +56,11 @@ bool ota_device::open()
         QTextStream(stderr) << "cannot open " << options.port << ": " << port.errorString() << '\n';
         return false;
     }
-    port.setBaudRate(options.baud_rate);
+    if (!port.setBaudRate(options.baud_rate)) {
+        QTextStream(stderr) << "cannot set " << options.baud_rate << " baud on " << options.port
+                            << ": " << port.errorString() << '\n';
+        return false;
+    }
     port.setDataBits(QSerialPort::Data8);
     port.setParity(QSerialPort::NoParity);
     port.setStopBits(QSerialPort::OneStop);
@@ -243,20 +247,24 @@ void ota_device::handle_end(const QByteArray &data)
         started && quint32(image.size()) == image_size && expected_offset == image_size;
     log_line(
         QStringLiteral("end frame: %1 of %2 bytes received").arg(image.size()).arg(image_size));
+    bool written = true;
     if (!options.output.isEmpty()) {
         QFile file(options.output);
-        if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
-            log_line(QStringLiteral("cannot write %1").arg(options.output));
+        written =
+            file.open(QIODevice::WriteOnly) && file.write(image) == image.size() && file.flush();
+        if (!written)
+            log_line(QStringLiteral("cannot write %1: %2").arg(options.output, file.errorString()));
     }
     if (options.restart_at_end) {
         log_line(QStringLiteral("fault: restarting without an end response"));
-        return finish(complete ? completed : not_completed);
+        return finish(!complete ? not_completed : written ? completed : output_error);
     }
     const bool success = complete && !options.end_failure;
     if (options.end_failure)
         log_line(QStringLiteral("fault: end response with a failure"));
     answer(ota_frame::command_end, QByteArray(1, char(success ? ota_frame::status_ok : 0)), 10);
-    finish(success ? completed : not_completed);
+    // Whoever checks the received image must not be told it was written.
+    finish(!success ? not_completed : written ? completed : output_error);
 }
 
 void ota_device::violation(const QString &what)

@@ -25,6 +25,7 @@ public:
         usage_error = 2,
         idle_timeout = 3,
         protocol_error = 4,
+        output_error = 5,
     };
 
     explicit ota_device(const device_options &options, QObject *parent = nullptr);

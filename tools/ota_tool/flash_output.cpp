@@ -147,7 +147,7 @@ progress_display::progress_display(const QList<port_upgrade *> &upgrades, bool l
 {
     for (int index = 0; index < upgrades.size(); ++index) {
         logged_tenths << 0;
-        port_width = qMax(port_width, upgrades[index]->target().given.size());
+        port_width = qMax(port_width, upgrades[index]->target().shown().size());
         connect(upgrades[index], &port_upgrade::progressed, this,
                 [this, index] { port_progressed(index); });
         connect(upgrades[index], &port_upgrade::finished, this,
@@ -187,7 +187,7 @@ void progress_display::port_progressed(int index)
         return;
     logged_tenths[index] = tenths;
     write_utf8(stderr, QStringLiteral("%1: %2% (%3/%4 bytes, %5 s)\n")
-                           .arg(upgrade.target().given)
+                           .arg(upgrade.target().shown())
                            .arg(tenths * 10)
                            .arg(upgrade.bytes_sent())
                            .arg(upgrade.image_size())
@@ -202,7 +202,7 @@ QString progress_display::live_line(const port_upgrade &upgrade) const
     const double sent = upgrade.bytes_sent();
     const double rate = seconds > 0 ? sent / seconds : 0;
     QString line = QStringLiteral("%1 [%2%3] %4%  %5/%6 KiB  %7 KiB/s")
-                       .arg(upgrade.target().given.leftJustified(port_width))
+                       .arg(upgrade.target().shown().leftJustified(port_width))
                        .arg(QString(filled, '#'), QString(bar_width - filled, '-'))
                        .arg(percent, 3)
                        .arg(kib(sent), kib(upgrade.image_size()), kib(rate));
@@ -253,7 +253,7 @@ bool print_summary(const QList<port_upgrade *> &upgrades, bool json)
                              QStringLiteral("REASON")}};
     for (const port_upgrade *upgrade : upgrades) {
         rows << QStringList{
-            upgrade->target().given, result_word(*upgrade),
+            upgrade->target().shown(), result_word(*upgrade),
             QStringLiteral("%1/%2").arg(upgrade->bytes_confirmed()).arg(upgrade->image_size()),
             QString::number(upgrade->seconds(), 'f', 2), upgrade->reason()};
     }

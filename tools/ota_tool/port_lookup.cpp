@@ -12,6 +12,11 @@ QString port_target::location() const
     return QStringLiteral("/dev/") + path;
 }
 
+QString port_target::shown() const
+{
+    return given.startsWith(QLatin1String("sn:")) ? given : location();
+}
+
 QString port_target::device() const
 {
     const QString canonical = QFileInfo(location()).canonicalFilePath();

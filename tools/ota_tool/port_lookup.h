@@ -20,6 +20,8 @@ struct port_target
     // The device path that is opened: a name without a leading "/", "./" or
     // "../" is looked up under /dev, as the serial port does.
     QString location() const;
+    // How the port is shown: the path opened, or sn:SERIAL as given.
+    QString shown() const;
     // The device that path reaches once links are followed: one board under
     // two names (ttyUSB0, a /dev/serial/by-id link) is one device.
     QString device() const;
