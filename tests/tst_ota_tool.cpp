@@ -24,7 +24,7 @@ private slots:
     void flash_data()
     {
         // Simulator options; {"none"}: no such port; {"same"}: a link to the board before;
-        // "@slow" and "@unplug" are this test's.
+        // "@slow", "@unplug" and "@in-dev" (named without /dev/) are this test's.
         QTest::addColumn<QList<QStringList>>("devices");
         // More options; "@full": standard output full; "@pipe": the image comes through a pipe;
         // "@empty": an empty one; "@large": four times as large.
@@ -36,8 +36,8 @@ private slots:
         const QStringList json{"--json"};
         QTest::newRow("one") << boards{{}} << json << 0 << 0 << QStringList{"succeeded|OTA成功"};
         QTest::newRow("three at once")
-            << boards{{}, {"--refuse-frame", "2"}, {"--silent-after", "2"}} << QStringList() << 0
-            << 5
+            << boards{{"@in-dev"}, {"--refuse-frame", "2"}, {"--silent-after", "2"}}
+            << QStringList() << 0 << 5
             << QStringList{"succeeded|OTA成功", "refused|下位机返回OTA失败信息",
                            "timeout|waiting for the acknowledgement of slice 2 at offset 256"};
         QTest::newRow("SIGINT") << boards{{}} << json << 3 << 130 << QStringList{"interrupted|"};
@@ -82,7 +82,7 @@ private slots:
                 .repeated(tool.removeAll("@large") ? 4 * 429 : 429); // 12 slices
         QVERIFY(package_files::write(dir.filePath("image.bin"), image));
         std::vector<std::unique_ptr<board>> boards;
-        QStringList ports, arguments{"flash", dir.filePath("image.bin"), "--timeout", "1"};
+        QStringList ports, arguments{"flash", dir.filePath("image.bin"), "-t1"};
         for (QStringList options : devices) {
             const bool port = options != QStringList{"none"} && options != QStringList{"same"};
             boards.push_back(port ? std::make_unique<board>() : nullptr);
@@ -91,7 +91,9 @@ private slots:
             if (options == QStringList{"same"})
                 QVERIFY(QFile::link(ports.last(), link));
             ports << (b ? b->tool_side.slave_path() : link);
-            arguments << "--port" << ports.last();
+            // A name without a leading "/" is looked up under /dev, and shown as opened.
+            arguments << "--port"
+                      << (options.removeAll("@in-dev") ? ports.last().mid(5) : ports.last());
             if (b) {
                 b->slow = options.removeAll("@slow"), b->unplug = options.removeAll("@unplug");
                 b->device.start(OTA_DEVICE_SIM_PATH,

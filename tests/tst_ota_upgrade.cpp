@@ -311,6 +311,7 @@ private slots:
         for (const char *fault : {"--noise", "--byte-at-a-time"})
             row(fault, {fault});
         row("paced", {"--pace", "115200"});
+        row("received image not written", {"--output", "/nonexistent/rx.bin"}, {}, clean, 5);
     }
     void with_device()
     {

@@ -16,6 +16,7 @@ private slots:
     {
         QVERIFY(package_files::write(path("boot.bin"), package_files::random(3001, 1)));
         QVERIFY(package_files::write(path("app.bin"), package_files::random(777, 2)));
+        QVERIFY(package_files::write(path("empty.bin"), "") && QDir(dir.path()).mkdir("dir.bin"));
     }
     void builds_data()
     {
@@ -25,7 +26,7 @@ private slots:
         QTest::addColumn<QString>("app_version");
         QTest::addColumn<quint32>("check_len");
         QTest::addColumn<int>("images"); // bit 0: boot, bit 1: app
-        const QString product = "K58TQE", version = "v01.00.01", wide = "产品-é", full(38, 'a');
+        const QString product = "K58TQE", version = "v01.00.01", wide = "Produkt-é", full(38, 'a');
         auto refused = [](const char *name, const QStringList &options, int exit_code) {
             QTest::newRow(name) << options << exit_code << QString() << QString() << 0u << 0;
         };
@@ -41,6 +42,9 @@ private slots:
         for (const char *check_len : {"0", "x1", "10x", "0x0x", "1234567"})
             refused(check_len, {"--check-len", check_len}, 4);
         refused("product of 61", {"--product", QString(61, 'p')}, 4);
+        refused("product beyond Latin-1", {"--product", "产品"}, 4);
+        refused("empty image carried", {"--app", "empty.bin", "--images", "app"}, 4);
+        refused("folder not carried", {"--boot", "dir.bin", "--images", "app"}, 3);
         refused("boot version of 31", {"--boot-version", QString(31, 'b')}, 4);
         refused("no boot path", {"--boot", ""}, 4);
         refused("missing image", {"--app", "missing.bin"}, 3);
@@ -62,7 +66,8 @@ private slots:
                      nullptr, &err),
                  exit_code);
         if (exit_code) {
-            QVERIFY(!err.isEmpty());
+            QVERIFY2(err.contains(QRegularExpression(" --[a-z]")), qPrintable(err)); // the option
+
             QCOMPARE(package_files::read(path("out.bin")), QByteArray("old package"));
             return;
         }
@@ -107,6 +112,30 @@ private slots:
         QCOMPARE(run({"inspect", "short.bin"}), 1);
         QCOMPARE(run({"verify", "missing.bin"}), 3);
         QCOMPARE(run({"pack"}), 2);
+        for (const char *command : {"build", "inspect", "verify"}) // help on standard output
+            QVERIFY(run({command, "-h"}, &out) == 0 &&
+                    out.startsWith("Usage: vantrel-package ", Qt::CaseInsensitive));
+        QCOMPARE(run({"inspect", "p.bin"}, nullptr, nullptr, "/dev/full"), 3);
+
+        // Texts with control characters stay on their line; a length past its slot spoils
+        // only its own text.
+        QCOMPARE(run({"build", "--product", "a\nboot_version: \x1b[2J\\", "--boot", "boot.bin",
+                      "--app", "app.bin", "-o", "c.bin"}),
+                 0);
+        QByteArray odd = package_files::read(path("c.bin"));
+        odd[65] = 31; // boot_version_len
+        QVERIFY(package_files::write(path("odd.bin"), odd));
+        QCOMPARE(run({"inspect", "odd.bin"}, &out), 0);
+        QVERIFY2(out.contains("\nproduct_info: \"a\\x0aboot_version: \\x1b[2J\\\\\"\n"
+                              "boot_version_len: 31\nboot_version: (length overruns its 30-byte "
+                              "slot)\napp_version_len: 9\napp_version: \"v01.00.01\"\n"),
+                 qPrintable(out));
+        // Past the size any build could write: refused before anything is read.
+        QFile huge(path("huge.bin"));
+        if (huge.open(QIODevice::WriteOnly) && huge.resize(qint64(5) << 30)) {
+            QCOMPARE(run({"verify", "huge.bin"}, nullptr, &err), 3);
+            QVERIFY2(err.contains("too large"), qPrintable(err));
+        }
     }
 
     void pipes()
@@ -116,19 +145,29 @@ private slots:
         QProcess shell;
         shell.setWorkingDirectory(dir.path());
         shell.start("bash", {"-c", QStringLiteral("'%1' build --boot <(cat boot.bin) "
-                                                  "--app <(cat app.bin) -o - > piped.bin")
+                                                  "--app <(cat app.bin) -o - > piped.bin && "
+                                                  "! '%1' build -o $'bad\\xe9.bin' 2>&1 && ls")
                                        .arg(VANTREL_PACKAGE_TOOL)});
         QVERIFY(shell.waitForFinished(60000) && shell.exitCode() == 0);
         QCOMPARE(package_files::read(path("piped.bin")), package_files::read(path("ref.bin")));
         QVERIFY(shell.readAllStandardError().contains("-: 6316 bytes, 756 check blocks"));
+        // A name the system's encoding cannot carry is refused, not changed into another.
+        const QString listed = QString::fromUtf8(shell.readAllStandardOutput());
+        QVERIFY2(listed.contains("argument 'bad\\xe9.bin' is not valid") &&
+                     !listed.contains("bad"
+                                      "\uFFFD"),
+                 qPrintable(listed));
     }
 
 private:
-    int run(QStringList arguments, QString *out = nullptr, QString *err = nullptr)
+    int run(QStringList arguments, QString *out = nullptr, QString *err = nullptr,
+            const QString &out_file = QString())
     {
         for (QString &argument : arguments)
             argument = argument.endsWith(QLatin1String(".bin")) ? path(argument) : argument;
         QProcess process;
+        if (!out_file.isEmpty())
+            process.setStandardOutputFile(out_file);
         process.start(QStringLiteral(VANTREL_PACKAGE_TOOL), arguments);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
             return -1;
