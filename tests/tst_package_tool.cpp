@@ -136,6 +136,9 @@ private slots:
             QCOMPARE(run({"verify", "huge.bin"}, nullptr, &err), 3);
             QVERIFY2(err.contains("too large"), qPrintable(err));
         }
+        // A device that never ends is read only as far as its header says.
+        QCOMPARE(run({"verify", "/dev/zero"}, nullptr, &err), 1);
+        QVERIFY2(err.contains("file length check failed: 1025 bytes"), qPrintable(err));
     }
 
     void pipes()

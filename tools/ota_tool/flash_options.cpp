@@ -86,11 +86,11 @@ bool parse_flash_options(const QStringList &arguments, flash_options *options, b
     }
     for (const QString &port : options->ports) {
         if (port.isEmpty() || port == QLatin1String("sn:")) {
-            print_error(QStringLiteral("flash: empty --port"));
+            print_error(QStringLiteral("--port: empty"));
             return false;
         }
         if (options->ports.count(port) > 1) {
-            print_error(QStringLiteral("flash: port '%1' given twice").arg(port));
+            print_error(QStringLiteral("--port: '%1' given twice").arg(port));
             return false;
         }
     }

@@ -93,7 +93,7 @@ int run_flash(const QStringList &arguments)
         for (const port_target &other : targets) {
             if (target.error.isEmpty() && other.error.isEmpty() &&
                 target.device() == other.device()) {
-                print_error(QStringLiteral("'%1' and '%2' are the same port %3")
+                print_error(QStringLiteral("--port: '%1' and '%2' are the same port %3")
                                 .arg(other.given, given, target.device()));
                 return exit_usage;
             }

@@ -7,6 +7,7 @@
 #include "tool_output.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 
 namespace {
 
@@ -25,6 +26,37 @@ QString flag_text(quint32 flag)
     if (flag == upgrade_flag_no)
         return hex(flag, 8) + QStringLiteral(" (not carried)");
     return hex(flag, 8) + QStringLiteral(" (unknown)");
+}
+
+// A package from a pipe or a device: no size to go by, so it is read no
+// further than its header says the package goes, and one byte more to show
+// that it goes on (a device like /dev/zero would otherwise fill the memory
+// up to the size limit before any check could fail).
+bool read_stream(QFile &file, QByteArray &package)
+{
+    using namespace package_format;
+    const auto read_up_to = [&](qint64 total) {
+        while (package.size() < total) {
+            const QByteArray more = file.read(total - package.size());
+            if (more.isEmpty())
+                break;
+            package += more;
+        }
+        return file.error() == QFileDevice::NoError;
+    };
+    if (!read_up_to(header_size))
+        return false;
+    if (package.size() < int(header_size))
+        return true;
+    const char *data = package.constData();
+    qint64 source = 0;
+    if (be_to_u32(data + boot_upgrade_flag_offset) == upgrade_flag_yes)
+        source += be_to_u32(data + boot_file_size_offset);
+    if (be_to_u32(data + app_upgrade_flag_offset) == upgrade_flag_yes)
+        source += be_to_u32(data + app_file_size_offset);
+    const quint32 check_len = be_to_u32(data + check_len_offset);
+    const qint64 expected = check_len > 0 ? package_size(source, check_len) : header_size;
+    return read_up_to(qMin(max_package_size, expected) + 1);
 }
 
 // The one positional argument of inspect and verify, read whole. Returns
@@ -51,8 +83,16 @@ int read_package_argument(const QString &command, const QStringList &arguments, 
         return exit_usage;
     }
     *path = parser.positionalArguments().first();
-    // The limit keeps a file that no build could have written (or a device
-    // that never ends) from being read into memory first.
+    QFile file(*path);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file.isSequential()) {
+        if (read_stream(file, package))
+            return exit_ok;
+        print_error(QStringLiteral("%1: cannot read: %2").arg(*path, file.errorString()));
+        return exit_file_error;
+    }
+    file.close();
+    // The limit keeps a file that no build could have written from being
+    // read into memory first.
     const image_file::read_outcome read =
         image_file::append_whole(*path, package, package_format::max_package_size);
     switch (read.status) {
