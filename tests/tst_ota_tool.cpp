@@ -140,7 +140,11 @@ private slots:
         for (const auto &b : boards) // what is left on the way to a slow line
             b && b->slow ? void(b->to_device += b->tool_side.read_available()) : void();
         const QString output = QString::fromUtf8(process.readAllStandardOutput());
-        QTEST(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, "exit_code");
+        QTEST(process.state() == QProcess::NotRunning &&
+                      process.exitStatus() == QProcess::NormalExit
+                  ? process.exitCode()
+                  : -1,
+              "exit_code");
         QVERIFY2(sent_after_signal.isEmpty(), sent_after_signal.toHex().constData());
         const QString error = QString::fromUtf8(process.readAllStandardError());
         if (results.isEmpty()) // nothing to report, and said why
