@@ -224,8 +224,10 @@ private slots:
         row("hex", "hex", "01 0a\n00FF 7f", "01 0A 00 FF 7F", "Hex发送");
         row("hex unpaired last", "hex", "123", "",
             "Hex格式错误：最后一个十六进制数字不成对，未发送");
+        row("hex unpaired before blanks", "hex", "ABC ", "",
+            "Hex格式错误：最后一个十六进制数字不成对，未发送");
         row("hex blank in pair", "hex", "1 2", "",
-            "Hex格式错误：只能输入十六进制数字、空格和换行，未发送");
+            "Hex格式错误：一个字节的两位十六进制数字之间不能有空格或换行，未发送");
         row("not connected", "", "hi", "", "串口未连接，未发送");
     }
     void send()
