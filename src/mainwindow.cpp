@@ -50,6 +50,10 @@ MainWindow::MainWindow(QWidget *parent)
     view_timer->setInterval(view_refresh_ms);
     connect(view_timer, &QTimer::timeout, this, &MainWindow::show_pending_lines);
     text_view = new terminal_view(ui->text_browser);
+
+    // Enter in the send line is a press of the send button.
+    connect(ui->lineedit_send, &QLineEdit::returnPressed, ui->pushbutton_send,
+            &QAbstractButton::click);
 }
 
 MainWindow::~MainWindow()

@@ -49,10 +49,13 @@ class tst_serial_line : public QObject
         QVERIFY(main_window_driver(window).connect_to(pty->slave_path(), baud.toInt()));
         QCOMPARE(status->text(), QStringLiteral("连接到 %1 : %2").arg(pty->slave_path(), baud));
     }
-    void send(const QString &text)
+    void send(const QString &text, bool by_enter = false)
     {
         line_edit->setText(text);
-        QTest::mouseClick(child<QPushButton>(window, "pushbutton_send"), Qt::LeftButton);
+        if (by_enter)
+            QTest::keyClick(line_edit, Qt::Key_Return);
+        else
+            QTest::mouseClick(child<QPushButton>(window, "pushbutton_send"), Qt::LeftButton);
     }
     // Connect and settings enabled, disconnect disabled, or the other way round.
     bool actions_say_connected(bool connected)
@@ -203,8 +206,8 @@ private slots:
     }
     void send_data()
     {
-        // Check boxes clicked in order ("set": CR LF ticked by code), the text, the bytes
-        // expected on the line and in the echo (none: nothing sent), the status afterwards.
+        // Check boxes clicked in order ("set": CR LF ticked by code; "enter": sent with Enter),
+        // the text, the bytes on the line and in the echo (none: nothing sent), the status after.
         for (const char *column : {"clicks", "text", "echo", "new_status"})
             QTest::addColumn<QString>(column);
         const auto row = [](const char *name, const char *clicks, const char *text,
@@ -214,6 +217,9 @@ private slots:
         };
         row("text", "", "AT", "41 54");
         row("CR LF", "rn", "AT", "41 54 0D 0A", "加回车换行发送");
+        row("CR LF by Enter", "rn enter", "AT", "41 54 0D 0A", "加回车换行发送");
+        row("hex stray character by Enter", "hex enter", "12,34", "",
+            "Hex格式错误：只能输入十六进制数字、空格和换行，未发送");
         row("CR LF off", "rn rn", "B", "42", "取消回车换行发送");
         row("rn set by code", "set", "C", "43");
         row("CR LF then hex", "rn hex", "41", "41", "Hex发送");
@@ -242,10 +248,11 @@ private slots:
             connect_to_pty();
         auto *rn = child<QCheckBox>(window, "checkbox_is_rn");
         auto *hex = child<QCheckBox>(window, "checkbox_is_hex");
-        for (const QString &box : clicks.split(' ', Qt::SkipEmptyParts))
+        const bool by_enter = clicks.endsWith("enter");
+        for (const QString &box : clicks.remove("enter").split(' ', Qt::SkipEmptyParts))
             box == "set" ? rn->setChecked(true) : (box == "rn" ? rn : hex)->click();
         QVERIFY(rn->isEnabled() != hex->isChecked() && !(hex->isChecked() && rn->isChecked()));
-        send(text);
+        send(text, by_enter);
         QCOMPARE(pty->read_master(bytes.size() + 1, 60), bytes);
         QCOMPARE(status->text(), QString(new_status).replace("%1", pty->slave_path()));
         QCOMPARE(line_edit->text(), text);               // the line keeps its text
