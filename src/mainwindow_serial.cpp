@@ -13,6 +13,14 @@ void MainWindow::connect_serial_port()
         return;
 
     const serial_config_t config = setting_window->get_serial_config();
+    // An empty name would open the device folder itself and report "Is a
+    // directory".
+    if (config.port_name.isEmpty()) {
+        user_dialogs::critical(this, QStringLiteral("错误"),
+                               tr("未选择串口\r\n请先在串口设置中选择串口"));
+        status_label->setText(tr("连接失败"));
+        return;
+    }
     serial_port->setPortName(config.port_name);
     serial_port->setBaudRate(config.baud_rate, QSerialPort::AllDirections);
     serial_port->setDataBits(QSerialPort::Data8);

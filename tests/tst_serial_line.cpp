@@ -180,7 +180,9 @@ private slots:
             QCOMPARE(answerer.boxes.size(), 1);
             QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
             QCOMPARE(answerer.boxes[0].title + answerer.boxes[0].text,
-                     "错误" + reference.errorString());
+                     "错误" + (tag.isEmpty()
+                                   ? QStringLiteral("未选择串口\r\n请先在串口设置中选择串口")
+                                   : reference.errorString()));
             QCOMPARE(status_while_open + status->text(), QStringLiteral("连接失败")); // after box
             QVERIFY(actions_say_connected(false));
             return;
