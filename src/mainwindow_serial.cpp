@@ -30,6 +30,7 @@ void MainWindow::connect_serial_port()
 
     if (serial_port->open(QIODevice::ReadWrite)) {
         set_connected_actions(true);
+        connected_port_name = config.port_name;
         status_label->setText(tr("连接到 %1 : %2").arg(config.port_name, config.baud_rate_text));
     } else {
         user_dialogs::critical(this, QStringLiteral("错误"), serial_port->errorString());
@@ -53,10 +54,9 @@ void MainWindow::handle_port_error(QSerialPort::SerialPortError error)
         return;
     if (!serial_port->isOpen())
         return;
-    const QString port_name = serial_port->portName();
     serial_port->close();
     // Nothing more can reach the device: the upgrade, if any, is over.
     ota.stop();
     set_connected_actions(false);
-    status_label->setText(tr("连接已丢失：%1").arg(port_name));
+    status_label->setText(tr("连接已丢失：%1").arg(connected_port_name));
 }
