@@ -1,6 +1,7 @@
 // The main window's start-up state and its hand-over to the settings form and the package maker;
 // the serial connection and the terminal over a real pseudo-terminal: what the tool opens,
 // writes and shows, byte for byte.
+#include "app_start.h"
 #include "dialog_recorder.h"
 #include "mainwindow.h"
 #include "make_package_t.h"
@@ -65,7 +66,11 @@ class tst_serial_line : public QObject
                action("action_serial_disconneect")->isEnabled() == connected;
     }
 private slots:
-    void initTestCase() { Q_INIT_RESOURCE(images); }
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(images);
+        prepare_application(*QCoreApplication::instance());
+    }
     void init()
     {
         window = new MainWindow;
@@ -270,6 +275,14 @@ private slots:
     void session()
     {
         view->findChild<terminal_view *>()->set_limit(1200); // small enough to see every step
+        // Not a debug line of ours reaches the log unless QT_LOGGING_RULES asks for it.
+        static QStringList logged;
+        static QtMessageHandler test_log = nullptr;
+        test_log = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                QByteArray(context.category).startsWith("vantrel") ? logged.append(text)
+                                                                   : test_log(type, context, text);
+            });
         connect_to_pty();
         // The master is not read: the driver's buffer fills up, the line stays open.
         QByteArray sent;
@@ -359,6 +372,8 @@ private slots:
         delete pty; // the port was closed: the user connects again once the device is back
         pty = new pty_pair;
         connect_to_pty();
+        qInstallMessageHandler(test_log);
+        QCOMPARE(logged, QStringList());
     }
 };
 
