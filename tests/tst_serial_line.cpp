@@ -108,6 +108,7 @@ private slots:
                                    find_top_level<make_package_t>()->isVisible()),
                  QStringLiteral("0 0-100 0, 0 0, 0 0"));
         QCOMPARE(driver.status_label()->text() + driver.text_browser()->toPlainText(), QString());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "取消"); // Qt's own
         for (const char *name :
              {"toolkit_2", "settings", "connect", "disconnect", "package", "OTA", "clear", "send",
               "send_down", "flush", "flush_down", "right", "right_down"})
