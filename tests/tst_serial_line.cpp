@@ -109,6 +109,12 @@ private slots:
                  QStringLiteral("0 0-100 0, 0 0, 0 0"));
         QCOMPARE(driver.status_label()->text() + driver.text_browser()->toPlainText(), QString());
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "取消"); // Qt's own
+        // No button is a bare image: those have a tooltip.
+        for (QPushButton *button :
+             window->findChildren<QPushButton *>() +
+                 find_top_level<serial_setting>()->findChildren<QPushButton *>())
+            QVERIFY2(!(button->text() + button->toolTip()).isEmpty(),
+                     qPrintable(button->objectName()));
         for (const char *name :
              {"toolkit_2", "settings", "connect", "disconnect", "package", "OTA", "clear", "send",
               "send_down", "flush", "flush_down", "right", "right_down"})
