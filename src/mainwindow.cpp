@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "elided_label.h"
 #include "make_package_t.h"
 #include "serial_setting.h"
 #include "terminal_view.h"
@@ -19,7 +20,8 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
 
     serial_port = new QSerialPort();
-    status_label = new QLabel();
+    // A long text (a deep port or file path) must not widen the window.
+    status_label = new elided_label();
     setting_window = new serial_setting();
     package_window = new make_package_t();
     tick_timer = new QTimer();

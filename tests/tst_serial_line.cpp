@@ -378,9 +378,20 @@ private slots:
         QCOMPARE(status->text(), "连接已丢失：" + path); // as when it was connected
         delete pty; // the port was closed: the user connects again once the device is back
         pty = new pty_pair;
-        connect_to_pty();
         qInstallMessageHandler(test_log);
         QCOMPARE(logged, QStringList());
+        // A deep link to it: the status holds it whole (so does its tooltip) but never widens
+        // the window.
+        QTemporaryDir deep;
+        const QString link = deep.filePath(QString(200, 'd'));
+        const int width = window->width();
+        QVERIFY(QFile::link(pty->slave_path(), link));
+        QVERIFY(main_window_driver(window).connect_to(link));
+        QCOMPARE(status->text(), "连接到 " + link + " : 115200");
+        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), status->mapToGlobal(QPoint(1, 1)));
+        QCOMPARE(QApplication::sendEvent(status, &tip) ? QToolTip::text() : "", status->text());
+        QApplication::processEvents();
+        QVERIFY(window->minimumSizeHint().width() < width && window->width() == width);
     }
 };
 
