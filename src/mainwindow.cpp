@@ -5,6 +5,7 @@
 #include "make_package_t.h"
 #include "serial_setting.h"
 #include "terminal_view.h"
+#include "window_placement.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -75,7 +76,8 @@ void MainWindow::connect_actions()
             &MainWindow::disconnect_serial_port);
     connect(ui->action_ota, &QAction::triggered, this, &MainWindow::ota_fun);
     connect(ui->action_clear, &QAction::triggered, this, &MainWindow::clear_fun);
-    connect(ui->action_serial_set, &QAction::triggered, setting_window, &QWidget::show);
+    connect(ui->action_serial_set, &QAction::triggered, setting_window,
+            [this] { window_placement::show_in_front(setting_window); });
     connect(ui->action_package, &QAction::triggered, package_window, &QWidget::show);
     connect(ui->action_package, &QAction::triggered, this, &QWidget::hide);
     connect(package_window, &make_package_t::return_mainwindow_siganal, this, &QWidget::show);

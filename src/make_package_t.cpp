@@ -9,6 +9,7 @@
 #include "package_file.h"
 #include "package_format.h"
 #include "user_dialogs.h"
+#include "window_placement.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -30,7 +31,8 @@ make_package_t::make_package_t(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
 
     config_header = new config_header_t();
-    connect(ui->action_config_header, &QAction::triggered, config_header, &QWidget::show);
+    connect(ui->action_config_header, &QAction::triggered, config_header,
+            [this] { window_placement::show_in_front(config_header); });
 
     ui->line_boot_input_file_dir->setEnabled(false);
     ui->line_app_input_file_dir->setEnabled(false);

@@ -150,8 +150,13 @@ private slots:
     {
         maker m;
         m.form->header_info.boot_file_size = 1234;
-        m.window.findChild<QAction *>("action_config_header")->trigger();
+        QAction *configure = child<QAction>(&m.window, "action_config_header");
+        configure->trigger();
         QVERIFY(m.form->isVisible());
+        m.window.activateWindow(); // the form behind it comes to the front again
+        QTRY_VERIFY(m.window.isActiveWindow());
+        configure->trigger();
+        QTRY_VERIFY(m.form->isActiveWindow());
         const QString product = QString::fromUtf8("产品\xf0\x9f\x98\x80");
         m.set_text("lineedit_product_info", product);
         m.set_text("lineedit_boot_version", QString());

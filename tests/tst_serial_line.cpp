@@ -153,6 +153,11 @@ private slots:
         QCOMPARE(bauds->currentText(), QStringLiteral("9600"));
         QCOMPARE(ports->findText(QStringLiteral("ttyFAKE7")), -1);
         bauds->setCurrentIndex(1);
+        // Still open behind the main window: the action brings it to the front.
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        child<QAction>(window, "action_serial_set")->trigger();
+        QTRY_VERIFY(settings->isActiveWindow());
         settings->close();
         QCOMPARE(chosen(), QStringLiteral("ttyFAKE7 38400 38400"));
         // The package maker takes the main window's place and hands it back when closed.
