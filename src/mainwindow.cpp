@@ -19,6 +19,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Vantrel工具集-v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
+    window_placement::keep_within_screen(this);
 
     serial_port = new QSerialPort();
     // A long text (a deep port or file path) must not widen the window.

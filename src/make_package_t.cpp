@@ -33,6 +33,7 @@ make_package_t::make_package_t(QWidget *parent)
     config_header = new config_header_t();
     connect(ui->action_config_header, &QAction::triggered, config_header,
             [this] { window_placement::show_in_front(config_header); });
+    window_placement::keep_within_screen(this);
 
     ui->line_boot_input_file_dir->setEnabled(false);
     ui->line_app_input_file_dir->setEnabled(false);

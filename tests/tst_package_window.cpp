@@ -374,6 +374,10 @@ private slots:
         QCOMPARE(answerer.boxes[0].text, QStringLiteral("boot文件路径未输入"));
         QCOMPARE(m.output_path->text(), out_file);
         QVERIFY(read_package(package_files::read(out_file)).ok());
+        // Taller than the 800 x 600 offscreen screen: made to fit, the width kept.
+        const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(free.height() < 631 && free.contains(m.window.frameGeometry()));
+        QCOMPARE(m.window.width(), 637);
     }
 
 private:

@@ -108,6 +108,7 @@ private slots:
                                    find_top_level<make_package_t>()->isVisible()),
                  QStringLiteral("0 0-100 0, 0 0, 0 0"));
         QCOMPARE(driver.status_label()->text() + driver.text_browser()->toPlainText(), QString());
+        QCOMPARE(window->size(), QSize(657, 457)); // as it was made: that fits the screen
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "取消"); // Qt's own
         // No button is a bare image: those have a tooltip.
         for (QPushButton *button :
