@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QIcon>
 
 namespace {
@@ -34,6 +35,16 @@ make_package_t::make_package_t(QWidget *parent)
     connect(ui->action_config_header, &QAction::triggered, config_header,
             [this] { window_placement::show_in_front(config_header); });
     window_placement::keep_within_screen(this);
+
+    // SimSun lines the dump up where it is installed; elsewhere a fixed-pitch
+    // font must, or the columns drift. A dump row is never wrapped: the view
+    // scrolls sideways instead.
+    QFont dump_font = ui->textBrowser->font();
+    dump_font.setFamilies(
+        {dump_font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+    dump_font.setStyleHint(QFont::TypeWriter);
+    ui->textBrowser->setFont(dump_font);
+    ui->textBrowser->setLineWrapMode(QTextEdit::NoWrap);
 
     ui->line_boot_input_file_dir->setEnabled(false);
     ui->line_app_input_file_dir->setEnabled(false);
