@@ -170,6 +170,9 @@ void make_package_t::on_pushbutton_start_make_clicked()
         return;
     }
     show_hex_dump(package);
+    ui->statusbar->showMessage(tr("升级包已写入 %1，共 %2 字节")
+                                   .arg(QDir::toNativeSeparators(output))
+                                   .arg(package.size()));
 }
 
 bool make_package_t::fits_in_package(const header_info_t &record)
