@@ -8,8 +8,9 @@ build_packages=(qtbase5-dev libqt5serialport5-dev cmake ninja-build g++ make)
 # Tests run on Qt's offscreen platform; the fuzz target needs clang's runtime;
 # the package test builds a Debian package and checks its desktop entry.
 test_packages=(clang libclang-rt-14-dev dpkg-dev desktop-file-utils file)
-# A desktop session or a virtual display, and a font that has the Chinese texts.
-run_packages=(xvfb xauth fonts-wqy-microhei)
+# A desktop session or a virtual display, a font that has the Chinese texts,
+# and Qt's own texts (dialog buttons, file dialogs) in Chinese.
+run_packages=(xvfb xauth fonts-wqy-microhei qttranslations5-l10n)
 # cpack -G DEB works out the package's dependencies with dpkg-shlibdeps.
 package_packages=(dpkg-dev)
 

@@ -47,40 +47,41 @@ QString coloured_paragraph(const char *colour, const QString &line)
            QStringLiteral("</font> ");
 }
 
-QByteArray hex_text_to_bytes(const QString &text, bool *ok, bool *unpaired)
+QByteArray hex_text_to_bytes(const QString &text, hex_fault *fault)
 {
-    if (ok)
-        *ok = false;
-    if (unpaired)
-        *unpaired = false;
+    const auto is_blank = [](char c) { return c == ' ' || c == '\n'; };
+    hex_fault found = hex_fault::none;
     const int n = text.size();
     QByteArray result(n / 2, '\0');
     int i = 0;
     int j = 0;
-    while (i < n) {
+    while (i < n && found == hex_fault::none) {
         const char c = latin1_at(text, i);
-        if (c == ' ' || c == '\n') {
+        if (is_blank(c)) {
             ++i;
             continue;
         }
         const int high = hex_digit_value(c);
-        if (i + 1 >= n) {
-            if (high < 0)
-                return QByteArray();
-            if (unpaired)
-                *unpaired = true;
-            break;
+        const char d = i + 1 < n ? latin1_at(text, i + 1) : ' ';
+        const int low = hex_digit_value(d);
+        if (high < 0) {
+            found = hex_fault::bad_character;
+        } else if (low >= 0) {
+            result[j++] = static_cast<char>(16 * high + low);
+            i += 2;
+        } else if (!is_blank(d)) {
+            found = hex_fault::bad_character;
+        } else {
+            // A lone digit that only blanks follow is the last one typed.
+            int next = i + 1;
+            while (next < n && is_blank(latin1_at(text, next)))
+                ++next;
+            found = next == n ? hex_fault::unpaired_last_digit : hex_fault::blank_in_pair;
         }
-        const int low = hex_digit_value(latin1_at(text, i + 1));
-        if (high < 0 || low < 0)
-            return QByteArray();
-        result[j] = static_cast<char>(16 * high + low);
-        i += 2;
-        ++j;
     }
     result.resize(j);
-    if (ok)
-        *ok = true;
+    if (fault)
+        *fault = found;
     return result;
 }
 

@@ -18,12 +18,20 @@ QString byte_line(const QString &prefix, const QByteArray &bytes);
 // <font color="COLOUR">LINE</font> with a trailing space.
 QString coloured_paragraph(const char *colour, const QString &line);
 
+// What keeps hexadecimal text from being sent, the first one met.
+enum class hex_fault
+{
+    none,
+    bad_character,       // anything but digits, spaces and line feeds
+    blank_in_pair,       // a space or line feed between the two digits of a byte
+    unpaired_last_digit, // a digit without a partner, followed by blanks at most
+};
+
 // Bytes spelled by hexadecimal text: pairs of digits, with spaces and line
-// feeds skipped where a new pair would begin; a final unpaired digit is
-// dropped, and *unpaired (if given) says whether there was one. When a pair,
-// or that final character, holds anything but a hexadecimal digit the result
-// is empty and *ok (if given) is set to false.
-QByteArray hex_text_to_bytes(const QString &text, bool *ok = nullptr, bool *unpaired = nullptr);
+// feeds skipped where a new pair would begin. On a fault the result is what
+// was read up to it (an unpaired last digit is dropped) and *fault (if
+// given) says which one it was.
+QByteArray hex_text_to_bytes(const QString &text, hex_fault *fault = nullptr);
 
 // The send line's text as bytes: Latin-1 (anything else becomes '?'),
 // optionally followed by CR LF.

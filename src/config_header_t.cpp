@@ -3,6 +3,7 @@
 
 #include "check_length.h"
 #include "user_dialogs.h"
+#include "window_placement.h"
 
 #include <QIcon>
 #include <QRegExp>
@@ -13,6 +14,7 @@ config_header_t::config_header_t(QWidget *parent) : QWidget(parent), ui(new Ui::
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Vantrel工具集-头部信息配置界面"));
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
+    window_placement::keep_within_screen(this);
 
     ui->lineedit_product_info_len->setEnabled(false);
     ui->lineedit_app_version_len->setEnabled(false);

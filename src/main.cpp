@@ -1,3 +1,4 @@
+#include "app_start.h"
 #include "mainwindow.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@ int main(int argc, char *argv[])
 {
     Q_INIT_RESOURCE(images);
     QApplication application(argc, argv);
+    prepare_application(application);
     MainWindow window;
     window.show();
     return application.exec();

@@ -1,9 +1,11 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "elided_label.h"
 #include "make_package_t.h"
 #include "serial_setting.h"
 #include "terminal_view.h"
+#include "window_placement.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -17,9 +19,11 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Vantrel工具集-v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
+    window_placement::keep_within_screen(this);
 
     serial_port = new QSerialPort();
-    status_label = new QLabel();
+    // A long text (a deep port or file path) must not widen the window.
+    status_label = new elided_label();
     setting_window = new serial_setting();
     package_window = new make_package_t();
     tick_timer = new QTimer();
@@ -50,6 +54,10 @@ MainWindow::MainWindow(QWidget *parent)
     view_timer->setInterval(view_refresh_ms);
     connect(view_timer, &QTimer::timeout, this, &MainWindow::show_pending_lines);
     text_view = new terminal_view(ui->text_browser);
+
+    // Enter in the send line is a press of the send button.
+    connect(ui->lineedit_send, &QLineEdit::returnPressed, ui->pushbutton_send,
+            &QAbstractButton::click);
 }
 
 MainWindow::~MainWindow()
@@ -69,7 +77,8 @@ void MainWindow::connect_actions()
             &MainWindow::disconnect_serial_port);
     connect(ui->action_ota, &QAction::triggered, this, &MainWindow::ota_fun);
     connect(ui->action_clear, &QAction::triggered, this, &MainWindow::clear_fun);
-    connect(ui->action_serial_set, &QAction::triggered, setting_window, &QWidget::show);
+    connect(ui->action_serial_set, &QAction::triggered, setting_window,
+            [this] { window_placement::show_in_front(setting_window); });
     connect(ui->action_package, &QAction::triggered, package_window, &QWidget::show);
     connect(ui->action_package, &QAction::triggered, this, &QWidget::hide);
     connect(package_window, &make_package_t::return_mainwindow_siganal, this, &QWidget::show);

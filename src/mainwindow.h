@@ -75,6 +75,8 @@ private:
     serial_setting *setting_window;
     make_package_t *package_window;
     QTimer *tick_timer;
+    // The port as the user chose it, for the status texts.
+    QString connected_port_name;
 
     // OTA upgrade: telling single from double presses, and the upgrade
     int ota_click_state;

@@ -14,6 +14,14 @@ void MainWindow::connect_serial_port()
         return;
 
     const serial_config_t config = setting_window->get_serial_config();
+    // An empty name would open the device folder itself and report "Is a
+    // directory".
+    if (config.port_name.isEmpty()) {
+        user_dialogs::critical(this, QStringLiteral("错误"),
+                               tr("未选择串口\r\n请先在串口设置中选择串口"));
+        status_label->setText(tr("连接失败"));
+        return;
+    }
     serial_port->setPortName(config.port_name);
     serial_port->setBaudRate(config.baud_rate, QSerialPort::AllDirections);
     serial_port->setDataBits(QSerialPort::Data8);
@@ -23,6 +31,7 @@ void MainWindow::connect_serial_port()
 
     if (serial_port->open(QIODevice::ReadWrite)) {
         set_connected_actions(true);
+        connected_port_name = config.port_name;
         status_label->setText(tr("连接到 %1 : %2").arg(config.port_name, config.baud_rate_text));
     } else {
         user_dialogs::critical(this, QStringLiteral("错误"), serial_port->errorString());
@@ -46,10 +55,9 @@ void MainWindow::handle_port_error(QSerialPort::SerialPortError error)
         return;
     if (!serial_port->isOpen())
         return;
-    const QString port_name = serial_port->portName();
     serial_port->close();
     // Nothing more can reach the device: the upgrade, if any, is over.
     ota.stop();
     set_connected_actions(false);
-    status_label->setText(tr("连接已丢失：%1").arg(port_name));
+    status_label->setText(tr("连接已丢失：%1").arg(connected_port_name));
 }

@@ -15,17 +15,22 @@ void MainWindow::on_pushbutton_send_clicked()
         send_data(byte_text::text_to_bytes(text, is_rn_send));
         return;
     }
-    bool ok = false;
-    bool unpaired = false;
-    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &ok, &unpaired);
-    if (!ok) {
-        // A stray character would otherwise turn into a byte nobody typed.
+    byte_text::hex_fault fault = byte_text::hex_fault::none;
+    const QByteArray bytes = byte_text::hex_text_to_bytes(text, &fault);
+    // A stray character would otherwise turn into a byte nobody typed, and
+    // sending the pairs alone would lose the digit typed last.
+    switch (fault) {
+    case byte_text::hex_fault::none:
+        break;
+    case byte_text::hex_fault::bad_character:
         status_label->setText(
             QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
         return;
-    }
-    if (unpaired) {
-        // Sending the pairs alone would lose the digit typed last.
+    case byte_text::hex_fault::blank_in_pair:
+        status_label->setText(
+            QStringLiteral("Hex格式错误：一个字节的两位十六进制数字之间不能有空格或换行，未发送"));
+        return;
+    case byte_text::hex_fault::unpaired_last_digit:
         status_label->setText(QStringLiteral("Hex格式错误：最后一个十六进制数字不成对，未发送"));
         return;
     }

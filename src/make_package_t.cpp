@@ -9,11 +9,13 @@
 #include "package_file.h"
 #include "package_format.h"
 #include "user_dialogs.h"
+#include "window_placement.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QIcon>
 
 namespace {
@@ -30,7 +32,19 @@ make_package_t::make_package_t(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
 
     config_header = new config_header_t();
-    connect(ui->action_config_header, &QAction::triggered, config_header, &QWidget::show);
+    connect(ui->action_config_header, &QAction::triggered, config_header,
+            [this] { window_placement::show_in_front(config_header); });
+    window_placement::keep_within_screen(this);
+
+    // SimSun lines the dump up where it is installed; elsewhere a fixed-pitch
+    // font must, or the columns drift. A dump row is never wrapped: the view
+    // scrolls sideways instead.
+    QFont dump_font = ui->textBrowser->font();
+    dump_font.setFamilies(
+        {dump_font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+    dump_font.setStyleHint(QFont::TypeWriter);
+    ui->textBrowser->setFont(dump_font);
+    ui->textBrowser->setLineWrapMode(QTextEdit::NoWrap);
 
     ui->line_boot_input_file_dir->setEnabled(false);
     ui->line_app_input_file_dir->setEnabled(false);
@@ -156,6 +170,9 @@ void make_package_t::on_pushbutton_start_make_clicked()
         return;
     }
     show_hex_dump(package);
+    ui->statusbar->showMessage(tr("升级包已写入 %1，共 %2 字节")
+                                   .arg(QDir::toNativeSeparators(output))
+                                   .arg(package.size()));
 }
 
 bool make_package_t::fits_in_package(const header_info_t &record)

@@ -3,13 +3,15 @@
 #include "check_length.h"
 #include "package_format.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QtEndian>
 #include <cstring>
 
 using namespace package_format;
 
 namespace {
+
+Q_LOGGING_CATEGORY(package_log, "vantrel.package")
 
 // A text that would come out of the header other than it went in is refused.
 bool text_fits(const QString &text, quint32 length_field, quint32 slot)
@@ -70,9 +72,10 @@ bool package_builder::write_at_offset(quint32 offset_addr, const QByteArray &byt
                                       QByteArray &package)
 {
     if (offset_addr < new_bin_is_write_addr) {
-        qDebug().noquote() << "offset_addr = " + QString::number(offset_addr);
-        qDebug().noquote() << "new_bin_is_write_addr = " + QString::number(new_bin_is_write_addr);
-        qDebug().noquote() << "offset_addr < new_bin_is_write_addr";
+        qCDebug(package_log).noquote() << "offset_addr = " + QString::number(offset_addr);
+        qCDebug(package_log).noquote()
+            << "new_bin_is_write_addr = " + QString::number(new_bin_is_write_addr);
+        qCDebug(package_log).noquote() << "offset_addr < new_bin_is_write_addr";
         return false;
     }
     if (offset_addr > new_bin_is_write_addr) {

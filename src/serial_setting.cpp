@@ -1,6 +1,8 @@
 #include "serial_setting.h"
 #include "ui_serial_setting.h"
 
+#include "window_placement.h"
+
 #include <QIcon>
 #include <QSerialPortInfo>
 
@@ -15,6 +17,7 @@ serial_setting::serial_setting(QWidget *parent) : QWidget(parent), ui(new Ui::se
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Vantrel工具集-串口信息配置界面"));
     setWindowIcon(QIcon(QStringLiteral(":/images/toolkit_2.png")));
+    window_placement::keep_within_screen(this);
 
     connect(ui->button_apply, &QPushButton::clicked, this, [this] {
         update_serial_config();

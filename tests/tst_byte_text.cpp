@@ -2,6 +2,8 @@
 #include "byte_text.h"
 #include <QtTest>
 
+Q_DECLARE_METATYPE(byte_text::hex_fault)
+
 class tst_byte_text : public QObject
 {
     Q_OBJECT
@@ -9,29 +11,36 @@ class tst_byte_text : public QObject
 private slots:
     void hex_text_data()
     {
+        using f = byte_text::hex_fault;
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes"); // null: refused
-        QTest::newRow("spaced pairs") << "01 02 0a" << QByteArray("\x01\x02\x0a", 3);
-        QTest::newRow("no spaces") << "1234" << QByteArray("\x12\x34", 2);
-        QTest::newRow("odd digit dropped") << "123" << QByteArray("\x12", 1);
-        QTest::newRow("single digit") << "A" << QByteArray("");
-        QTest::newRow("empty") << "" << QByteArray("");
-        QTest::newRow("mixed case") << "aB Cd eF 7f 80" << QByteArray("\xab\xcd\xef\x7f\x80", 5);
-        QTest::newRow("line feeds skipped") << "\n00\nff\n" << QByteArray("\x00\xff", 2);
-        QTest::newRow("blank inside a pair") << "1 2" << QByteArray();
-        QTest::newRow("letter beyond F") << "0G" << QByteArray();
-        QTest::newRow("carriage return") << "\r01" << QByteArray();
-        QTest::newRow("prefix") << "0x12" << QByteArray();
-        QTest::newRow("non-latin1") << QString::fromUtf8("1中") << QByteArray();
-        QTest::newRow("stray final character") << "12 z" << QByteArray();
+        QTest::addColumn<QByteArray>("bytes"); // read up to the fault
+        QTest::addColumn<f>("fault");
+        const auto row = [](const char *name, const QString &text, const QByteArray &bytes,
+                            f fault = f::none) { QTest::newRow(name) << text << bytes << fault; };
+        row("spaced pairs", "01 02 0a", QByteArray("\x01\x02\x0a", 3));
+        row("no spaces", "1234", "\x12\x34");
+        row("empty", "", "");
+        row("mixed case", "aB Cd eF 7f 80", "\xab\xcd\xef\x7f\x80");
+        row("line feeds skipped", "\n00\nff\n", QByteArray("\x00\xff", 2));
+        row("odd digit", "123", "\x12", f::unpaired_last_digit);
+        row("single digit", "A", "", f::unpaired_last_digit);
+        row("lone digit, trailing blanks", "ABC \n ", "\xab", f::unpaired_last_digit);
+        row("blank inside a pair", "1 2", "", f::blank_in_pair);
+        row("line feed inside a pair", "12 3\n4", "\x12", f::blank_in_pair);
+        row("letter beyond F", "0G", "", f::bad_character);
+        row("carriage return", "\r01", "", f::bad_character);
+        row("prefix", "0x12", "", f::bad_character);
+        row("non-latin1", QString::fromUtf8("1中"), "", f::bad_character);
+        row("stray final character", "12 z", "\x12", f::bad_character);
     }
     void hex_text()
     {
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
-        bool ok = bytes.isNull();
-        QCOMPARE(byte_text::hex_text_to_bytes(text, &ok), bytes.isNull() ? QByteArray("") : bytes);
-        QCOMPARE(ok, !bytes.isNull());
+        QFETCH(byte_text::hex_fault, fault);
+        auto found = byte_text::hex_fault(-1);
+        QCOMPARE(byte_text::hex_text_to_bytes(text, &found), bytes);
+        QCOMPARE(found, fault);
     }
     void lines_and_text()
     {

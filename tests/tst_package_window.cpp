@@ -150,8 +150,13 @@ private slots:
     {
         maker m;
         m.form->header_info.boot_file_size = 1234;
-        m.window.findChild<QAction *>("action_config_header")->trigger();
+        QAction *configure = child<QAction>(&m.window, "action_config_header");
+        configure->trigger();
         QVERIFY(m.form->isVisible());
+        m.window.activateWindow(); // the form behind it comes to the front again
+        QTRY_VERIFY(m.window.isActiveWindow());
+        configure->trigger();
+        QTRY_VERIFY(m.form->isActiveWindow());
         const QString product = QString::fromUtf8("产品\xf0\x9f\x98\x80");
         m.set_text("lineedit_product_info", product);
         m.set_text("lineedit_boot_version", QString());
@@ -360,7 +365,7 @@ private slots:
         maker m(true);
         modal_answerer answerer;
         m.start(out_file);
-        answerer.file_answers << boot_file << app_file << out_file;
+        answerer.file_answers << boot_file << app_file << dir.filePath("out"); // .bin is added
         m.press("pushbutton_open_boot_file");
         m.press("pushbutton_open_app_file");
         m.start(out_file);
@@ -368,7 +373,14 @@ private slots:
         QCOMPARE(answerer.boxes.size(), 2); // the start check, then replacing out.bin
         QCOMPARE(answerer.boxes[0].text, QStringLiteral("boot文件路径未输入"));
         QCOMPARE(m.output_path->text(), out_file);
-        QVERIFY(read_package(package_files::read(out_file)).ok());
+        const QByteArray package = package_files::read(out_file);
+        QVERIFY(read_package(package).ok());
+        QCOMPARE(m.window.statusBar()->currentMessage(),
+                 QStringLiteral("升级包已写入 %1，共 %2 字节").arg(out_file).arg(package.size()));
+        // Taller than the 800 x 600 offscreen screen: made to fit, the width kept.
+        const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(free.height() < 631 && free.contains(m.window.frameGeometry()));
+        QCOMPARE(m.window.width(), 637);
     }
 
 private:

@@ -1,6 +1,7 @@
 // The main window's start-up state and its hand-over to the settings form and the package maker;
 // the serial connection and the terminal over a real pseudo-terminal: what the tool opens,
 // writes and shows, byte for byte.
+#include "app_start.h"
 #include "dialog_recorder.h"
 #include "mainwindow.h"
 #include "make_package_t.h"
@@ -49,10 +50,13 @@ class tst_serial_line : public QObject
         QVERIFY(main_window_driver(window).connect_to(pty->slave_path(), baud.toInt()));
         QCOMPARE(status->text(), QStringLiteral("连接到 %1 : %2").arg(pty->slave_path(), baud));
     }
-    void send(const QString &text)
+    void send(const QString &text, bool by_enter = false)
     {
         line_edit->setText(text);
-        QTest::mouseClick(child<QPushButton>(window, "pushbutton_send"), Qt::LeftButton);
+        if (by_enter)
+            QTest::keyClick(line_edit, Qt::Key_Return);
+        else
+            QTest::mouseClick(child<QPushButton>(window, "pushbutton_send"), Qt::LeftButton);
     }
     // Connect and settings enabled, disconnect disabled, or the other way round.
     bool actions_say_connected(bool connected)
@@ -62,7 +66,11 @@ class tst_serial_line : public QObject
                action("action_serial_disconneect")->isEnabled() == connected;
     }
 private slots:
-    void initTestCase() { Q_INIT_RESOURCE(images); }
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(images);
+        prepare_application(*QCoreApplication::instance());
+    }
     void init()
     {
         window = new MainWindow;
@@ -100,6 +108,14 @@ private slots:
                                    find_top_level<make_package_t>()->isVisible()),
                  QStringLiteral("0 0-100 0, 0 0, 0 0"));
         QCOMPARE(driver.status_label()->text() + driver.text_browser()->toPlainText(), QString());
+        QCOMPARE(window->size(), QSize(657, 457)); // as it was made: that fits the screen
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "取消"); // Qt's own
+        // No button is a bare image: those have a tooltip.
+        for (QPushButton *button :
+             window->findChildren<QPushButton *>() +
+                 find_top_level<serial_setting>()->findChildren<QPushButton *>())
+            QVERIFY2(!(button->text() + button->toolTip()).isEmpty(),
+                     qPrintable(button->objectName()));
         for (const char *name :
              {"toolkit_2", "settings", "connect", "disconnect", "package", "OTA", "clear", "send",
               "send_down", "flush", "flush_down", "right", "right_down"})
@@ -138,6 +154,11 @@ private slots:
         QCOMPARE(bauds->currentText(), QStringLiteral("9600"));
         QCOMPARE(ports->findText(QStringLiteral("ttyFAKE7")), -1);
         bauds->setCurrentIndex(1);
+        // Still open behind the main window: the action brings it to the front.
+        window->activateWindow();
+        QTRY_VERIFY(window->isActiveWindow());
+        child<QAction>(window, "action_serial_set")->trigger();
+        QTRY_VERIFY(settings->isActiveWindow());
         settings->close();
         QCOMPARE(chosen(), QStringLiteral("ttyFAKE7 38400 38400"));
         // The package maker takes the main window's place and hands it back when closed.
@@ -177,7 +198,9 @@ private slots:
             QCOMPARE(answerer.boxes.size(), 1);
             QCOMPARE(answerer.boxes[0].icon, QMessageBox::Critical);
             QCOMPARE(answerer.boxes[0].title + answerer.boxes[0].text,
-                     "错误" + reference.errorString());
+                     "错误" + (tag.isEmpty()
+                                   ? QStringLiteral("未选择串口\r\n请先在串口设置中选择串口")
+                                   : reference.errorString()));
             QCOMPARE(status_while_open + status->text(), QStringLiteral("连接失败")); // after box
             QVERIFY(actions_say_connected(false));
             return;
@@ -203,8 +226,8 @@ private slots:
     }
     void send_data()
     {
-        // Check boxes clicked in order ("set": CR LF ticked by code), the text, the bytes
-        // expected on the line and in the echo (none: nothing sent), the status afterwards.
+        // Check boxes clicked in order ("set": CR LF ticked by code; "enter": sent with Enter),
+        // the text, the bytes on the line and in the echo (none: nothing sent), the status after.
         for (const char *column : {"clicks", "text", "echo", "new_status"})
             QTest::addColumn<QString>(column);
         const auto row = [](const char *name, const char *clicks, const char *text,
@@ -214,6 +237,9 @@ private slots:
         };
         row("text", "", "AT", "41 54");
         row("CR LF", "rn", "AT", "41 54 0D 0A", "加回车换行发送");
+        row("CR LF by Enter", "rn enter", "AT", "41 54 0D 0A", "加回车换行发送");
+        row("hex stray character by Enter", "hex enter", "12,34", "",
+            "Hex格式错误：只能输入十六进制数字、空格和换行，未发送");
         row("CR LF off", "rn rn", "B", "42", "取消回车换行发送");
         row("rn set by code", "set", "C", "43");
         row("CR LF then hex", "rn hex", "41", "41", "Hex发送");
@@ -224,8 +250,10 @@ private slots:
         row("hex", "hex", "01 0a\n00FF 7f", "01 0A 00 FF 7F", "Hex发送");
         row("hex unpaired last", "hex", "123", "",
             "Hex格式错误：最后一个十六进制数字不成对，未发送");
+        row("hex unpaired before blanks", "hex", "ABC ", "",
+            "Hex格式错误：最后一个十六进制数字不成对，未发送");
         row("hex blank in pair", "hex", "1 2", "",
-            "Hex格式错误：只能输入十六进制数字、空格和换行，未发送");
+            "Hex格式错误：一个字节的两位十六进制数字之间不能有空格或换行，未发送");
         row("not connected", "", "hi", "", "串口未连接，未发送");
     }
     void send()
@@ -240,10 +268,11 @@ private slots:
             connect_to_pty();
         auto *rn = child<QCheckBox>(window, "checkbox_is_rn");
         auto *hex = child<QCheckBox>(window, "checkbox_is_hex");
-        for (const QString &box : clicks.split(' ', Qt::SkipEmptyParts))
+        const bool by_enter = clicks.endsWith("enter");
+        for (const QString &box : clicks.remove("enter").split(' ', Qt::SkipEmptyParts))
             box == "set" ? rn->setChecked(true) : (box == "rn" ? rn : hex)->click();
         QVERIFY(rn->isEnabled() != hex->isChecked() && !(hex->isChecked() && rn->isChecked()));
-        send(text);
+        send(text, by_enter);
         QCOMPARE(pty->read_master(bytes.size() + 1, 60), bytes);
         QCOMPARE(status->text(), QString(new_status).replace("%1", pty->slave_path()));
         QCOMPARE(line_edit->text(), text);               // the line keeps its text
@@ -259,6 +288,14 @@ private slots:
     void session()
     {
         view->findChild<terminal_view *>()->set_limit(1200); // small enough to see every step
+        // Not a debug line of ours reaches the log unless QT_LOGGING_RULES asks for it.
+        static QStringList logged;
+        static QtMessageHandler test_log = nullptr;
+        test_log = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                QByteArray(context.category).startsWith("vantrel") ? logged.append(text)
+                                                                   : test_log(type, context, text);
+            });
         connect_to_pty();
         // The master is not read: the driver's buffer fills up, the line stays open.
         QByteArray sent;
@@ -362,10 +399,23 @@ private slots:
         const QString path = pty->slave_path();
         pty->close_master(); // the device goes away
         QTRY_VERIFY(actions_say_connected(false));
-        QCOMPARE(status->text(), "连接已丢失：" + path.mid(5)); // as the port list names it
+        QCOMPARE(status->text(), "连接已丢失：" + path); // as when it was connected
         delete pty; // the port was closed: the user connects again once the device is back
         pty = new pty_pair;
-        connect_to_pty();
+        qInstallMessageHandler(test_log);
+        QCOMPARE(logged, QStringList());
+        // A deep link to it: the status holds it whole (so does its tooltip) but never widens
+        // the window.
+        QTemporaryDir deep;
+        const QString link = deep.filePath(QString(200, 'd'));
+        const int width = window->width();
+        QVERIFY(QFile::link(pty->slave_path(), link));
+        QVERIFY(main_window_driver(window).connect_to(link));
+        QCOMPARE(status->text(), "连接到 " + link + " : 115200");
+        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), status->mapToGlobal(QPoint(1, 1)));
+        QCOMPARE(QApplication::sendEvent(status, &tip) ? QToolTip::text() : "", status->text());
+        QApplication::processEvents();
+        QVERIFY(window->minimumSizeHint().width() < width && window->width() == width);
     }
 };
 

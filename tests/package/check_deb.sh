@@ -21,6 +21,8 @@ deb=${debs[0]}
 [[ $(dpkg-deb -f "$deb" Depends) == *libqt5serialport5* ]] || fail "Depends not worked out from the binaries"
 [[ -n $(dpkg-deb -f "$deb" Maintainer) && -n $(dpkg-deb -f "$deb" Description) ]] ||
     fail "no maintainer or description"
+[[ $(dpkg-deb -f "$deb" Recommends) == *qttranslations5-l10n* ]] ||
+    fail "Qt's own Chinese texts not recommended"
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
