@@ -18,7 +18,8 @@ debs=("$scratch"/out/vantrel-toolkit_*_*.deb)
 deb=${debs[0]}
 [[ $(basename "$deb") == "vantrel-toolkit_$(dpkg-deb -f "$deb" Version)_$(dpkg-deb -f "$deb" Architecture).deb" ]] ||
     fail "$(basename "$deb") does not follow name_version_arch"
-[[ $(dpkg-deb -f "$deb" Depends) == *libqt5serialport5* ]] || fail "Depends not worked out from the binaries"
+qt=${VANTREL_QT_MAJOR:-5}
+[[ $(dpkg-deb -f "$deb" Depends) == *libqt${qt}serialport$qt* ]] || fail "Depends not worked out from the binaries"
 [[ -n $(dpkg-deb -f "$deb" Maintainer) && -n $(dpkg-deb -f "$deb" Description) ]] ||
     fail "no maintainer or description"
 
