@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh test
+scripts/install-deps.sh test fuzz
 jobs=$(nproc)
 configure=(-G Ninja)
 if command -v ccache >/dev/null; then
