@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh test
+scripts/install-deps.sh test fuzz
 jobs=$(nproc)
 configure=(-G Ninja)
 if command -v ccache >/dev/null; then
@@ -26,5 +26,6 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-20} bash scripts/fuzz.sh build/fuzz
 cmake -S . -B build/sanitize "${configure[@]}" -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON \
     >/dev/null
 cmake --build build/sanitize -j"$jobs" --target vantrel_tests
-# The Debian package is checked once, in the plain build.
-(cd build/sanitize && ctest --output-on-failure -j"$jobs" -E '^package_deb$')
+# The Debian package and the shell completion are checked once, in the plain
+# build.
+(cd build/sanitize && ctest --output-on-failure -j"$jobs" -E '^(package_deb|bash_completion)$')

@@ -1,13 +1,14 @@
 #include "check_length.h"
 
-#include <QRegExp>
+#include <QRegularExpression>
 
 namespace check_length {
 
 bool matches_pattern(const QString &text)
 {
-    QRegExp pattern(QString::fromLatin1(text_pattern), Qt::CaseSensitive, QRegExp::RegExp);
-    return pattern.exactMatch(text);
+    const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QString::fromLatin1(text_pattern)));
+    return pattern.match(text).hasMatch();
 }
 
 bool normalise(const QString &text, QString *normalised)

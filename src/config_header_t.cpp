@@ -6,8 +6,8 @@
 #include "window_placement.h"
 
 #include <QIcon>
-#include <QRegExp>
-#include <QRegExpValidator>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 
 config_header_t::config_header_t(QWidget *parent) : QWidget(parent), ui(new Ui::config_header_t)
 {
@@ -20,9 +20,10 @@ config_header_t::config_header_t(QWidget *parent) : QWidget(parent), ui(new Ui::
     ui->lineedit_app_version_len->setEnabled(false);
     ui->lineedit_boot_version_len->setEnabled(false);
 
-    QRegExp pattern(QString::fromLatin1(check_length::text_pattern), Qt::CaseSensitive,
-                    QRegExp::RegExp);
-    ui->lineedit_check_len->setValidator(new QRegExpValidator(pattern, ui->lineedit_check_len));
+    // The validator anchors the pattern itself: only whole texts are accepted.
+    const QRegularExpression pattern(QString::fromLatin1(check_length::text_pattern));
+    ui->lineedit_check_len->setValidator(
+        new QRegularExpressionValidator(pattern, ui->lineedit_check_len));
 
     update_header_info();
 }
