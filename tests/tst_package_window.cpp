@@ -279,7 +279,7 @@ private slots:
     {
         QTest::addColumn<QString>("check_len");
         QTest::addColumn<QVector<int>>(
-            "lengths");                       // of product, boot and app texts; -1: as they are
+            "lengths"); // of product, boot and app texts; -1: as they are; -2: "ab中"
         QTest::addColumn<qint64>("app_size"); // the app image grown after it was chosen
         QTest::addColumn<QString>("box");     // empty: the package is built
         const auto row = [](const char *name, const char *check_len, QVector<int> lengths,
@@ -292,6 +292,8 @@ private slots:
         row("product info 61", "5", {61, -1, -1}, "产品信息过长：61个字符，最多60个字符");
         row("boot version 31", "5", {-1, 31, -1}, "boot版本过长：31个字符，最多30个字符");
         row("app version 39", "5", {-1, -1, 39}, "app版本过长：39个字符，最多38个字符");
+        row("boot version beyond Latin-1", "5", {-1, -2, -1},
+            "boot版本含有无法写入升级包的字符“中”（第3个字符）\r\n头部信息只能写入Latin-1字符");
         // Each image byte takes three package bytes at check length 1.
         const qint64 big = 0x2AAB0000;
         row("package over the limit", "1", {-1, -1, -1},
@@ -313,8 +315,9 @@ private slots:
         const char *texts[] = {"lineedit_product_info", "lineedit_boot_version",
                                "lineedit_app_version"};
         for (int i = 0; i < 3; ++i) {
-            if (lengths[i] >= 0)
-                m.set_text(texts[i], QString(lengths[i], 'v'));
+            if (lengths[i] != -1)
+                m.set_text(texts[i],
+                           lengths[i] < 0 ? QStringLiteral("ab中") : QString(lengths[i], 'v'));
         }
         m.apply(3);
         QFile app(app_file);
