@@ -27,7 +27,7 @@ private slots:
         // "@slow", "@unplug" and "@in-dev" (named without /dev/) are this test's.
         QTest::addColumn<QList<QStringList>>("devices");
         // More options; "@full": standard output full; "@pipe": the image comes through a pipe;
-        // "@empty": an empty one; "@large": four times as large.
+        // "@empty": an empty one; "@large": 24 times as large.
         QTest::addColumn<QStringList>("tool");
         QTest::addColumn<int>("signal_at_answer"); // SIGINT as the device's Nth answer arrives
         QTest::addColumn<int>("exit_code");
@@ -57,6 +57,9 @@ private slots:
         QTest::newRow("slow line times out alone")
             << boards{{"--frame-size", "8192", "@slow"}, {}} << QStringList{"--json", "@large"} << 0
             << 5 << QStringList{"timeout|acknowledgement of slice 1", "succeeded|"};
+        QTest::newRow("slice beyond the length field") // reported as the device asked for it
+            << boards{{"--frame-size", "65532"}} << QStringList{"--json", "@large"} << 0 << 1
+            << QStringList{"refused|每帧固件大小65532超过65531字节"};
         QTest::newRow("board restarts at the end")
             << boards{{"--restart-at-end", "@unplug"}} << json << 0 << 4
             << QStringList{"port_error|every slice was acknowledged, the end response was not "
@@ -79,7 +82,7 @@ private slots:
         QTemporaryDir dir;
         const QByteArray image =
             QByteArray::fromHex("515a03544300ff")
-                .repeated(tool.removeAll("@large") ? 4 * 429 : 429); // 12 slices
+                .repeated(tool.removeAll("@large") ? 24 * 429 : 429); // 12 slices
         QVERIFY(package_files::write(dir.filePath("image.bin"), image));
         std::vector<std::unique_ptr<board>> boards;
         QStringList ports, arguments{"flash", dir.filePath("image.bin"), "-t1"};
@@ -176,6 +179,8 @@ private slots:
                                    : 0;
             if (json && b && !b->slow)
                 QCOMPARE(qint64(o["bytes_sent"].toDouble(-1)), on_the_line);
+            if (json && expected[1].contains("65532"))
+                QCOMPARE(o["slice_size"].toInt(), 65532);
             // A board given up on mid-slice: what was still queued for it never arrives.
             if (b && b->slow)
                 QVERIFY2(on_the_line == 0, qPrintable(QString::number(b->to_device.size())));
