@@ -106,7 +106,9 @@ void port_watcher::look()
         }
         for (const QString &path : glob_paths(pattern)) {
             port_target target;
-            target.given = target.path = path;
+            target.given = path;
+            // A relative path is relative to here, not to /dev as a bare port name is.
+            target.path = QFileInfo(path).absoluteFilePath();
             add(target);
         }
     }
