@@ -115,8 +115,9 @@ void watch_station::board_finished(board *finished)
     worst_code = combined_exit_code(worst_code, code);
     if (!finished->present) {
         // Called from its own signal: the upgrade goes once that returns.
+        const QString device = finished->port.device;
         finished->upgrade.release()->deleteLater();
-        boards.erase(finished->port.device);
+        boards.erase(device);
     }
     if (!stopping && options.count > 0 && passed + failed + interrupted >= options.count)
         stop(worst_code);
