@@ -6,6 +6,7 @@
 #include "pty_pair.h"
 #include <QtTest>
 #include <csignal>
+#include <map>
 
 struct board
 {
@@ -13,6 +14,7 @@ struct board
     QProcess device;
     QByteArray from_device, to_device;
     bool slow = false, unplug = false; // a line of some 1 KB/s; the port goes with the device
+    int answers = 0, cut_at = 0, signal_at = 0; // watch: unplug or SIGINT at the Nth answer
     ~board() { device.kill(), device.waitForFinished(); }
 };
 
@@ -184,6 +186,153 @@ private slots:
             // A board given up on mid-slice: what was still queued for it never arrives.
             if (b && b->slow)
                 QVERIFY2(on_the_line == 0, qPrintable(QString::number(b->to_device.size())));
+        }
+    }
+
+    void watch_data()
+    {
+        // Steps: "plug N [simulator options]" links board N into the watched folder; "wait N"
+        // until N boards are reported; "hold": 1.5 s without a report; "unplug N": the link goes;
+        // "cut N A": at board N's Ath answer it is pulled out; "signal N A": SIGINT once the tool
+        // has written after it;
+        // "alias N": a second link to board N; "stop": SIGINT.
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QStringList>("tool");
+        QTest::addColumn<int>("exit_code");
+        QTest::addColumn<QStringList>("results"); // board | result | part of reason [| bytes]
+        const QStringList count2{"--json", "--count", "2"}, passed{"0|succeeded|OTA成功"};
+        QTest::newRow("passes, stays, and passes again when plugged again")
+            << QStringList{"plug 0", "wait 1", "hold", "unplug 0", "plug 0"}
+            << QStringList{"--count", "2"} << 0 << passed + passed;
+        QTest::newRow("one board under two names is taken once")
+            << QStringList{"plug 0", "alias 0", "wait 1", "hold", "stop"} << QStringList() << 130
+            << passed;
+        QTest::newRow("one pulled out mid-upgrade, the other passes")
+            << QStringList{"cut 0 3", "plug 0", "plug 1"} << count2 << 4
+            << QStringList{"0|port_error|port lost (read failed)|256", "1|succeeded|OTA成功"};
+        QTest::newRow("SIGINT") << QStringList{"signal 0 1", "plug 0 --silent-after 1"}
+                                << QStringList{"--json"} << 130
+                                << QStringList{"0|interrupted|interrupted|0"};
+        QTest::newRow("log cannot be written")
+            << QStringList{"plug 0"} << QStringList{"--log", "/dev/full"} << 6 << QStringList();
+        QTest::newRow("log in a missing folder")
+            << QStringList{"plug 0"} << QStringList{"--log", "/nonexistent/log"} << 6
+            << QStringList();
+    }
+    void watch()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(QStringList, tool);
+        QFETCH(QStringList, results);
+        QTemporaryDir dir;
+        const QByteArray image = QByteArray::fromHex("515a03544300ff").repeated(429);
+        QVERIFY(package_files::write(dir.filePath("image.bin"), image) &&
+                QDir(dir.path()).mkdir("p"));
+        const auto link = [&](int n) { return dir.filePath("p/b" + QString::number(n)); };
+        QProcess process;
+        process.start(
+            VANTREL_OTA_PATH,
+            QStringList{"watch", dir.filePath("image.bin"), "--match", dir.filePath("p/*"),
+                        "--timeout", "1"} +
+                (tool.contains("--log") ? tool : tool + QStringList{"--log", dir.filePath("log")}));
+        std::map<int, std::unique_ptr<board>> boards;
+        QString output, error;
+        QDeadlineTimer deadline(15000);
+        const auto until = [&](const std::function<bool()> &done) {
+            while (!done() && !process.waitForFinished(2) && !deadline.hasExpired()) {
+                for (auto &[n, b] : boards) {
+                    const QByteArray out = b->tool_side.read_available();
+                    if (!out.isEmpty() && b->signal_at && b->answers >= b->signal_at)
+                        ::kill(pid_t(process.processId()), SIGINT), b->signal_at = 0;
+                    if (!b->device_side.write_master(out))
+                        continue;
+                    b->from_device += b->device_side.read_available();
+                    for (QByteArray frame;
+                         !(frame = ota_frame::take_frame_by_length(b->from_device)).isEmpty();) {
+                        if (++b->answers == b->cut_at) {
+                            QFile::remove(link(n)), b->tool_side.close_master();
+                            break;
+                        }
+                        b->tool_side.write_master(frame);
+                    }
+                }
+                output += process.readAllStandardOutput(), error += process.readAllStandardError();
+            }
+            return done();
+        };
+        for (const QString &step : script) {
+            const QStringList words = step.split(' ');
+            const int n = words.value(1).toInt();
+            auto &b = boards[n];
+            b = b ? std::move(b) : std::make_unique<board>();
+            if (words[0] == "plug") {
+                b->device.waitForFinished(1000), b->answers = 0;
+                b->device.start(OTA_DEVICE_SIM_PATH,
+                                QStringList{"--port", b->device_side.slave_path()} + words.mid(2));
+                QVERIFY(b->device.waitForReadyRead(10000));
+                QVERIFY(QFile::link(b->tool_side.slave_path(), link(n)));
+            } else if (words[0] == "wait") {
+                QVERIFY2(until([&] { return output.count('\n') >= n; }), qPrintable(error));
+            } else if (words[0] == "hold") {
+                const int before = output.count('\n');
+                QDeadlineTimer hold(1500);
+                until([&] { return hold.hasExpired(); });
+                QCOMPARE(output.count('\n'), before);
+            } else if (words[0] == "alias") {
+                QVERIFY(QFile::link(b->tool_side.slave_path(), dir.filePath("p/c0")));
+            } else if (words[0] == "stop") {
+                ::kill(pid_t(process.processId()), SIGINT);
+            } else if (words[0] == "unplug") {
+                QFile::remove(link(n));
+                QVERIFY(until([&] { return error.contains(link(n) + ": removed"); }));
+            } else {
+                (words[0] == "cut" ? b->cut_at : b->signal_at) = words[2].toInt();
+            }
+        }
+        until([] { return false; });
+        output += process.readAllStandardOutput(), error += process.readAllStandardError();
+        QTEST(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, "exit_code");
+        QVERIFY2(error.contains(results.isEmpty() ? "the log" : "passed"), qPrintable(error));
+        QFile log(dir.filePath("log"));
+        QVERIFY(results.isEmpty() || log.open(QIODevice::ReadOnly));
+        const QList<QByteArray> records =
+            (log.isOpen() ? log.readAll() : QByteArray()).split('\n').mid(0, results.size());
+        QCOMPARE(output.count('\n'), results.size()); // nothing shown that is not on record
+        const QRegularExpression iso(
+            "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$");
+        QStringList expected = results;
+        for (const QByteArray &line : records) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            const QString board_result = QString("%1|%2|%3")
+                                             .arg(o["port"].toString().right(1),
+                                                  o["result"].toString(), o["reason"].toString());
+            const auto found =
+                std::find_if(expected.begin(), expected.end(), [&](const QString &e) {
+                    return board_result.startsWith(e.section('|', 0, 1) + '|') &&
+                           board_result.contains(e.section('|', 2, 2));
+                });
+            QVERIFY2(found != expected.end(), line.constData());
+            const QString bytes = found->section('|', 3);
+            QCOMPARE(o["bytes"].toInt(), bytes.isEmpty() ? image.size() : bytes.toInt());
+            expected.erase(found);
+            const int n = o["port"].toString().right(1).toInt();
+            QVERIFY(iso.match(o["start"].toString()).hasMatch() &&
+                    iso.match(o["end"].toString()).hasMatch());
+            QVERIFY(o["start"].toString() <= o["end"].toString());
+            QCOMPARE(o["port"].toString(), link(n));
+            QCOMPARE(o["device"].toString(), boards[n]->tool_side.slave_path());
+            QCOMPARE(o["image"].toString(), dir.filePath("image.bin"));
+            QCOMPARE(o["image_bytes"].toInt(), image.size());
+            QCOMPARE(o["image_sha256"].toString(),
+                     QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+            QVERIFY(QRegularExpression("^\\d+\\.\\d+\\.\\d+$")
+                        .match(o["tool_version"].toString())
+                        .hasMatch());
+            QVERIFY2(tool.contains("--json")
+                         ? output.contains(line + '\n')
+                         : output.contains(link(n) + "  -  " +
+                                           (o["result"] == "succeeded" ? "PASS" : "FAIL")),
+                     qPrintable(output));
         }
     }
 };

@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "flash_output.h"
+#include "port_watcher.h"
 
 #include <QCommandLineParser>
 
@@ -21,6 +22,10 @@ QCommandLineOption timeout_option{
 QCommandLineOption json_option{QStringLiteral("json")};
 QCommandLineOption verbose_option{{QStringLiteral("v"), QStringLiteral("verbose")}};
 QCommandLineOption help_option{{QStringLiteral("h"), QStringLiteral("help")}};
+QCommandLineOption match_option{
+    {QStringLiteral("m"), QStringLiteral("match")}, QString(), QStringLiteral("pattern")};
+QCommandLineOption log_option{QStringLiteral("log"), QString(), QStringLiteral("file")};
+QCommandLineOption count_option{QStringLiteral("count"), QString(), QStringLiteral("boards")};
 
 bool parse(QCommandLineParser &parser, const QStringList &arguments)
 {
@@ -29,6 +34,36 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments)
         return true;
     print_error(error);
     return false;
+}
+
+bool read_baud(const QCommandLineParser &parser, qint32 *rate)
+{
+    if (!parser.isSet(baud_option))
+        return true;
+    bool ok = false;
+    *rate = parser.value(baud_option).toInt(&ok);
+    if (ok && *rate > 0)
+        return true;
+    print_error(QStringLiteral("--baud: '%1' is not a positive whole number")
+                    .arg(parser.value(baud_option)));
+    return false;
+}
+
+bool read_timeout(const QCommandLineParser &parser, int *timeout_ms)
+{
+    if (!parser.isSet(timeout_option))
+        return true;
+    bool ok = false;
+    const double seconds = parser.value(timeout_option).toDouble(&ok);
+    if (!ok || !(seconds >= 0) || seconds > max_timeout_seconds) {
+        print_error(QStringLiteral("--timeout: '%1' is not a number of seconds from 0 to %2")
+                        .arg(parser.value(timeout_option))
+                        .arg(qint64(max_timeout_seconds)));
+        return false;
+    }
+    // A positive timeout never rounds down to "for ever".
+    *timeout_ms = seconds > 0 ? qMax(1, int(seconds * 1000 + 0.5)) : 0;
+    return true;
 }
 
 } // namespace
@@ -43,6 +78,10 @@ QString tool_usage()
         "      serial number, VID:PID\n"
         "  flash IMAGE --port P [--port P ...] [--baud N] [--timeout SECONDS] [--json]\n"
         "      upgrade every port at once with IMAGE\n"
+        "  watch IMAGE --match PATTERN [--match PATTERN ...] [--baud N] [--timeout S]\n"
+        "        [--log FILE] [--json] [--count N]\n"
+        "      a flashing station: upgrade every matching port as it appears, each\n"
+        "      once until it is unplugged\n"
         "Options of flash:\n"
         "  -p, --port P         a port name or location as 'ports' lists it, a device\n"
         "                       path, or sn:SERIAL for the adapter with that serial\n"
@@ -54,6 +93,15 @@ QString tool_usage()
         "                       0 waits for ever)\n"
         "      --json           one JSON object per port instead of the summary table\n"
         "  -v, --verbose        write the frame and receive debug lines to stderr\n"
+        "Options of watch (and --baud, --timeout, --verbose as for flash):\n"
+        "  -m, --match PATTERN  a path glob (/dev/serial/by-id/usb-FTDI_*), VVVV:PPPP\n"
+        "                       in hexadecimal, or sn:GLOB on the adapter's serial\n"
+        "                       number; repeat for more\n"
+        "      --log FILE       append one JSON record per finished board, on disk\n"
+        "                       before the board is shown; a log that cannot be\n"
+        "                       written stops the station (exit 6)\n"
+        "      --json           one JSON record per finished board on stdout\n"
+        "      --count N        end after N boards; exit as flash would for them\n"
         "Exit status: 0 every port succeeded, 1 refused or failed, 2 usage error,\n"
         "3 image file, 4 port not opened or lost, 5 timeout, 6 results not written\n"
         "to standard output, 130 interrupted; with mixed results the first of 130,\n"
@@ -119,6 +167,56 @@ bool parse_flash_options(const QStringList &arguments, flash_options *options, b
     options->json = parser.isSet(json_option);
     options->verbose = parser.isSet(verbose_option);
     return true;
+}
+
+bool parse_watch_options(const QStringList &arguments, watch_options *options, bool *help)
+{
+    QCommandLineParser parser;
+    parser.addOptions({match_option, baud_option, timeout_option, log_option, json_option,
+                       count_option, verbose_option, help_option});
+    if (!parse(parser, arguments))
+        return false;
+    if (parser.isSet(help_option)) {
+        *help = true;
+        return true;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        print_error(positional.isEmpty() ? QStringLiteral("watch: no image file given")
+                                         : QStringLiteral("watch: one image file only, got '%1'")
+                                               .arg(positional.join(QStringLiteral("', '"))));
+        return false;
+    }
+    options->image_path = positional.first();
+    options->patterns = parser.values(match_option);
+    if (options->patterns.isEmpty()) {
+        print_error(QStringLiteral("watch: no --match given"));
+        return false;
+    }
+    for (const QString &pattern : options->patterns) {
+        const QString error = port_watcher::pattern_error(pattern);
+        if (!error.isEmpty()) {
+            print_error(QStringLiteral("--match: %1").arg(error));
+            return false;
+        }
+    }
+    if (parser.isSet(count_option)) {
+        bool ok = false;
+        options->count = parser.value(count_option).toInt(&ok);
+        if (!ok || options->count <= 0) {
+            print_error(QStringLiteral("--count: '%1' is not a positive whole number")
+                            .arg(parser.value(count_option)));
+            return false;
+        }
+    }
+    if (parser.isSet(log_option) && parser.value(log_option).isEmpty()) {
+        print_error(QStringLiteral("--log: no file given"));
+        return false;
+    }
+    options->log_path = parser.value(log_option);
+    options->json = parser.isSet(json_option);
+    options->verbose = parser.isSet(verbose_option);
+    return read_baud(parser, &options->baud_rate) && read_timeout(parser, &options->timeout_ms);
 }
 
 bool parse_ports_options(const QStringList &arguments, ports_options *options, bool *help)

@@ -30,6 +30,20 @@ struct flash_options
     bool verbose = false;
 };
 
+struct watch_options
+{
+    QString image_path;
+    // Path globs, VVVV:PPPP or sn:GLOB.
+    QStringList patterns;
+    qint32 baud_rate = 115200;
+    int timeout_ms = 5000;
+    QString log_path;
+    bool json = false;
+    bool verbose = false;
+    // End once this many boards have finished; 0 runs until a signal.
+    int count = 0;
+};
+
 struct ports_options
 {
     bool json = false;
@@ -38,6 +52,7 @@ struct ports_options
 // Parse the arguments that follow the command word. On a usage error they
 // print the reason and return false; --help prints the usage and sets *help.
 bool parse_flash_options(const QStringList &arguments, flash_options *options, bool *help);
+bool parse_watch_options(const QStringList &arguments, watch_options *options, bool *help);
 bool parse_ports_options(const QStringList &arguments, ports_options *options, bool *help);
 
 QString tool_usage();

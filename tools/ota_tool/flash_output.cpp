@@ -141,6 +141,20 @@ int result_exit_code(const port_upgrade &upgrade)
     return exit_refused;
 }
 
+int combined_exit_code(int so_far, int board_code)
+{
+    for (const int code : {exit_interrupted, exit_port, exit_timeout, exit_refused}) {
+        if (code == so_far || code == board_code)
+            return code;
+    }
+    return exit_ok;
+}
+
+void print_status(const QString &text)
+{
+    write_utf8(stderr, text);
+}
+
 progress_display::progress_display(const QList<port_upgrade *> &upgrades, bool live,
                                    QObject *parent)
     : QObject(parent), upgrades(upgrades), live(live)

@@ -22,6 +22,10 @@ bool print_ports(const QList<QSerialPortInfo> &ports, bool json);
 // The word for a port's result in the table and in JSON, and its exit code.
 QString result_word(const port_upgrade &upgrade);
 int result_exit_code(const port_upgrade &upgrade);
+// The code of a run so far with one more board's: 130, then 4, 5, 1.
+int combined_exit_code(int so_far, int board_code);
+// A live line on standard error, written as it is.
+void print_status(const QString &text);
 
 // Progress of all ports on standard error. On a terminal one live line per
 // port, redrawn a few times a second; otherwise one line per port at each

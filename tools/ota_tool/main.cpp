@@ -6,9 +6,12 @@
 #include "ota_session.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
+#include "watch_station.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSerialPortInfo>
 
@@ -35,18 +38,8 @@ int results_lost()
 int overall_exit_code(const std::vector<std::unique_ptr<port_upgrade>> &upgrades)
 {
     int code = exit_ok;
-    const int precedence[] = {exit_interrupted, exit_port, exit_timeout, exit_refused};
-    for (const auto &upgrade : upgrades) {
-        const int port_code = result_exit_code(*upgrade);
-        for (const int candidate : precedence) {
-            if (candidate == code)
-                break;
-            if (candidate == port_code) {
-                code = port_code;
-                break;
-            }
-        }
-    }
+    for (const auto &upgrade : upgrades)
+        code = combined_exit_code(code, result_exit_code(*upgrade));
     return code;
 }
 
@@ -144,6 +137,34 @@ int run_flash(const QStringList &arguments)
     return overall_exit_code(upgrades);
 }
 
+int run_watch(const QStringList &arguments)
+{
+    watch_options options;
+    bool help = false;
+    if (!parse_watch_options(arguments, &options, &help))
+        return exit_usage;
+    if (help)
+        return print_out(tool_usage()) ? exit_ok : results_lost();
+    if (!options.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
+    const ota_session::image_read image = ota_session::read_image(options.image_path);
+    if (!image.ok) {
+        print_error(QStringLiteral("%1: %2").arg(options.image_path, image.error_text));
+        return exit_image;
+    }
+    if (image.bytes.isEmpty()) {
+        print_error(QStringLiteral("%1: the image is empty").arg(options.image_path));
+        return exit_image;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    const station_image station{
+        QFileInfo(options.image_path).absoluteFilePath(), image.bytes,
+        QString::fromLatin1(
+            QCryptographicHash::hash(image.bytes, QCryptographicHash::Sha256).toHex())};
+    watch_station watch(options, station);
+    return watch.run();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -167,6 +188,8 @@ int main(int argc, char *argv[])
         return run_ports(arguments);
     if (command == QLatin1String("flash"))
         return run_flash(arguments);
+    if (command == QLatin1String("watch"))
+        return run_watch(arguments);
     print_error(QStringLiteral("unknown command '%1'; try --help").arg(command));
     return exit_usage;
 }

@@ -1,0 +1,69 @@
+#ifndef WATCH_STATION_H
+#define WATCH_STATION_H
+
+#include "flash_options.h"
+#include "port_upgrade.h"
+#include "port_watcher.h"
+#include "station_log.h"
+#include "watch_output.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+// A flashing station: every matching port that appears is upgraded at once
+// with its own port_upgrade, the others going on; after its result a port is
+// left alone until it disappears, and the board in it when it comes back is a
+// new board. Each finished board is recorded (when there is a log) before it
+// is shown.
+class watch_station : public QObject
+{
+    Q_OBJECT
+
+public:
+    watch_station(const watch_options &options, const station_image &image,
+                  QObject *parent = nullptr);
+    // Runs until --count boards have finished, SIGINT or SIGTERM, or a record
+    // or result that cannot be written; returns the exit code.
+    int run();
+
+private:
+    struct board
+    {
+        found_port port;
+        std::unique_ptr<port_upgrade> upgrade;
+        QDateTime start;
+        bool present = true;
+    };
+
+    void port_appeared(const found_port &port);
+    void port_disappeared(const found_port &port);
+    void board_finished(board *finished);
+    bool report(const board &finished);
+    void interrupt();
+    void stop(int code);
+    void show_status();
+    void clear_status();
+    void note(const QString &line);
+
+    watch_options options;
+    station_image image;
+    port_watcher watcher;
+    station_log log;
+    QEventLoop loop;
+    QTimer status_timer;
+    bool live = false;
+    std::map<QString, std::unique_ptr<board>> boards; // by device
+    int started = 0, passed = 0, failed = 0, interrupted = 0;
+    int worst_code = exit_ok;
+    bool stopping = false;
+    // A record or result could not be written: nothing more is reported.
+    bool silenced = false;
+    int final_code = exit_ok;
+};
+
+#endif // WATCH_STATION_H
