@@ -20,7 +20,7 @@ qint64 wire_ms(qint64 bytes, qint32 baud)
 {
     if (baud <= 0 || bytes <= 0)
         return 0;
-    return (bytes * 10 * 1000 + baud - 1) / baud;
+    return bytes * 10 * 1000 / baud;
 }
 
 } // namespace serial_line

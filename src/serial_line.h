@@ -15,7 +15,7 @@ namespace serial_line {
 bool is_lost(QSerialPort::SerialPortError error);
 
 // Milliseconds a line of `baud` needs to carry `bytes`, at 10 bits a byte
-// (8 data bits, no parity, 1 stop bit), rounded up.
+// (8 data bits, no parity, 1 stop bit), in whole milliseconds.
 qint64 wire_ms(qint64 bytes, qint32 baud);
 
 } // namespace serial_line

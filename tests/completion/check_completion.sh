@@ -41,7 +41,10 @@ ota_help=$("$ota" --help)
 expect "ota commands" "$(commands_in <<<"$ota_help")" "$ota" ""
 expect "ota commands by prefix" "flash" "$ota" fl
 expect "ports options" "$(grep '^  ports' <<<"$ota_help" | options_in)" "$ota" ports -
-expect "flash options" "$(options_in <<<"$ota_help")" "$ota" flash image.bin --
+expect "flash options" "$(sed -n '/^Options of flash/,/^Options of watch/p' <<<"$ota_help" |
+    options_in)" "$ota" flash image.bin --
+expect "watch options" "$(sed -n '/^Options of watch/,/^Exit status/p' <<<"$ota_help" |
+    options_in)" "$ota" watch image.bin --
 expect "flash image" "" "$ota" flash ima
 
 # Port names as the table of "vantrel-ota ports" lists them (the completion

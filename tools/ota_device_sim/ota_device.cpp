@@ -45,6 +45,9 @@ ota_device::ota_device(const device_options &options, QObject *parent)
         finish(idle_timeout);
     });
     write_timer.setSingleShot(true);
+    // A coarse timer may fire milliseconds late, which a paced line would
+    // count as the device's own turnaround.
+    write_timer.setTimerType(Qt::PreciseTimer);
     connect(&write_timer, &QTimer::timeout, this, &ota_device::write_due);
     connect(&port, &QSerialPort::readyRead, this, &ota_device::read_port);
 }
