@@ -35,7 +35,7 @@ private slots:
         QCOMPARE(frame.right(3),
                  from_hex("B35443")); // (0x51+0x5A+3+2+0xFF+0xFF+0xFFFB*0xFF) & 0xFF
         // It takes 68.3 s for the largest frame to cross a 9600-baud line at 10 bits a byte.
-        QCOMPARE(serial_line::wire_ms(frame.size(), 9600), qint64(68274));
+        QCOMPARE(serial_line::wire_ms(frame.size(), 9600), qint64(68275));
         quint8 status = 0xEE;
         QVERIFY(!ota_frame::status_byte(from_hex("515A03020000B05443"), &status));
         QVERIFY(ota_frame::status_byte(from_hex("515A030200020007B95443"), &status));
