@@ -36,6 +36,20 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments)
     return false;
 }
 
+// The one image file that flash and watch take.
+bool read_image_path(const QCommandLineParser &parser, const QString &command, QString *path)
+{
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() == 1) {
+        *path = positional.first();
+        return true;
+    }
+    print_error(positional.isEmpty() ? QStringLiteral("%1: no image file given").arg(command)
+                                     : QStringLiteral("%1: one image file only, got '%2'")
+                                           .arg(command, positional.join(QStringLiteral("', '"))));
+    return false;
+}
+
 bool read_baud(const QCommandLineParser &parser, qint32 *rate)
 {
     if (!parser.isSet(baud_option))
@@ -119,14 +133,8 @@ bool parse_flash_options(const QStringList &arguments, flash_options *options, b
         *help = true;
         return true;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1) {
-        print_error(positional.isEmpty() ? QStringLiteral("flash: no image file given")
-                                         : QStringLiteral("flash: one image file only, got '%1'")
-                                               .arg(positional.join(QStringLiteral("', '"))));
+    if (!read_image_path(parser, QStringLiteral("flash"), &options->image_path))
         return false;
-    }
-    options->image_path = positional.first();
     options->ports = parser.values(port_option);
     if (options->ports.isEmpty()) {
         print_error(QStringLiteral("flash: no --port given"));
@@ -142,31 +150,9 @@ bool parse_flash_options(const QStringList &arguments, flash_options *options, b
             return false;
         }
     }
-    if (parser.isSet(baud_option)) {
-        bool ok = false;
-        const int rate = parser.value(baud_option).toInt(&ok);
-        if (!ok || rate <= 0) {
-            print_error(QStringLiteral("--baud: '%1' is not a positive whole number")
-                            .arg(parser.value(baud_option)));
-            return false;
-        }
-        options->baud_rate = rate;
-    }
-    if (parser.isSet(timeout_option)) {
-        bool ok = false;
-        const double seconds = parser.value(timeout_option).toDouble(&ok);
-        if (!ok || !(seconds >= 0) || seconds > max_timeout_seconds) {
-            print_error(QStringLiteral("--timeout: '%1' is not a number of seconds from 0 to %2")
-                            .arg(parser.value(timeout_option))
-                            .arg(qint64(max_timeout_seconds)));
-            return false;
-        }
-        // A positive timeout never rounds down to "for ever".
-        options->timeout_ms = seconds > 0 ? qMax(1, int(seconds * 1000 + 0.5)) : 0;
-    }
     options->json = parser.isSet(json_option);
     options->verbose = parser.isSet(verbose_option);
-    return true;
+    return read_baud(parser, &options->baud_rate) && read_timeout(parser, &options->timeout_ms);
 }
 
 bool parse_watch_options(const QStringList &arguments, watch_options *options, bool *help)
@@ -180,14 +166,8 @@ bool parse_watch_options(const QStringList &arguments, watch_options *options, b
         *help = true;
         return true;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1) {
-        print_error(positional.isEmpty() ? QStringLiteral("watch: no image file given")
-                                         : QStringLiteral("watch: one image file only, got '%1'")
-                                               .arg(positional.join(QStringLiteral("', '"))));
+    if (!read_image_path(parser, QStringLiteral("watch"), &options->image_path))
         return false;
-    }
-    options->image_path = positional.first();
     options->patterns = parser.values(match_option);
     if (options->patterns.isEmpty()) {
         print_error(QStringLiteral("watch: no --match given"));

@@ -54,6 +54,28 @@ int run_ports(const QStringList &arguments)
     return print_ports(QSerialPortInfo::availablePorts(), options.json) ? exit_ok : results_lost();
 }
 
+// The frame and receive-buffer lines would bury the progress; the
+// environment's QT_LOGGING_RULES still overrides this.
+void quiet_unless(bool verbose)
+{
+    if (!verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
+}
+
+// The image for every board, or not ok with the reason printed. An empty
+// pipe or a failed build upstream leaves nothing to flash.
+ota_session::image_read read_nonempty_image(const QString &path)
+{
+    ota_session::image_read image = ota_session::read_image(path);
+    if (image.ok && image.bytes.isEmpty()) {
+        image.ok = false;
+        image.error_text = QStringLiteral("the image is empty");
+    }
+    if (!image.ok)
+        print_error(QStringLiteral("%1: %2").arg(path, image.error_text));
+    return image;
+}
+
 int run_flash(const QStringList &arguments)
 {
     flash_options options;
@@ -62,22 +84,11 @@ int run_flash(const QStringList &arguments)
         return exit_usage;
     if (help)
         return print_out(tool_usage()) ? exit_ok : results_lost();
-    // The frame and receive-buffer lines would bury the progress; the
-    // environment's QT_LOGGING_RULES still overrides this.
-    if (!options.verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
-
+    quiet_unless(options.verbose);
     // Read once, shared by every port.
-    const ota_session::image_read image = ota_session::read_image(options.image_path);
-    if (!image.ok) {
-        print_error(QStringLiteral("%1: %2").arg(options.image_path, image.error_text));
+    const ota_session::image_read image = read_nonempty_image(options.image_path);
+    if (!image.ok)
         return exit_image;
-    }
-    // An empty pipe or a failed build upstream: there is nothing to flash.
-    if (image.bytes.isEmpty()) {
-        print_error(QStringLiteral("%1: the image is empty").arg(options.image_path));
-        return exit_image;
-    }
 
     const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
     QList<port_target> targets;
@@ -145,17 +156,10 @@ int run_watch(const QStringList &arguments)
         return exit_usage;
     if (help)
         return print_out(tool_usage()) ? exit_ok : results_lost();
-    if (!options.verbose)
-        QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
-    const ota_session::image_read image = ota_session::read_image(options.image_path);
-    if (!image.ok) {
-        print_error(QStringLiteral("%1: %2").arg(options.image_path, image.error_text));
+    quiet_unless(options.verbose);
+    const ota_session::image_read image = read_nonempty_image(options.image_path);
+    if (!image.ok)
         return exit_image;
-    }
-    if (image.bytes.isEmpty()) {
-        print_error(QStringLiteral("%1: the image is empty").arg(options.image_path));
-        return exit_image;
-    }
     std::signal(SIGPIPE, SIG_IGN);
     const station_image station{
         QFileInfo(options.image_path).absoluteFilePath(), image.bytes,
