@@ -20,6 +20,12 @@ QString escaped(const QByteArray &bytes)
 
 } // namespace
 
+void prefer_plain_event_loop()
+{
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+}
+
 bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused)
 {
     arguments->clear();

@@ -21,6 +21,13 @@ bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused)
 bool parse(QCommandLineParser &parser, const QString &command, const QStringList &arguments,
            QString *error);
 
+// Call before the application object exists. The programs wait on serial
+// ports alone; Qt's own event loop takes one poll per wake-up, where the GLib
+// one also wakes itself through an event descriptor each time a port's write
+// notifier comes and goes, several times a frame for every board. Set in the
+// environment, QT_NO_GLIB still decides.
+void prefer_plain_event_loop();
+
 } // namespace command_line
 
 #endif // COMMAND_LINE_H

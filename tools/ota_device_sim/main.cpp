@@ -8,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    command_line::prefer_plain_event_loop();
     QCoreApplication app(argc, argv);
     QStringList arguments;
     device_options options;

@@ -173,6 +173,7 @@ int run_watch(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    command_line::prefer_plain_event_loop();
     QCoreApplication application(argc, argv);
     QStringList arguments;
     QString refused;
