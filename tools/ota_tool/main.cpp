@@ -90,7 +90,16 @@ int run_flash(const QStringList &arguments)
     if (!image.ok)
         return exit_image;
 
-    const QList<QSerialPortInfo> available = QSerialPortInfo::availablePorts();
+    // The system's list is a walk through every tty it knows, tens of
+    // milliseconds: only a serial number needs it, since a name or path
+    // opens the same device either way.
+    QList<QSerialPortInfo> available;
+    for (const QString &given : qAsConst(options.ports)) {
+        if (names_serial_number(given)) {
+            available = QSerialPortInfo::availablePorts();
+            break;
+        }
+    }
     QList<port_target> targets;
     for (const QString &given : options.ports) {
         const port_target target = find_port(given, available);

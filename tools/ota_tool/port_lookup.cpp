@@ -14,7 +14,7 @@ QString port_target::location() const
 
 QString port_target::shown() const
 {
-    return given.startsWith(QLatin1String("sn:")) ? given : location();
+    return names_serial_number(given) ? given : location();
 }
 
 QString port_target::device() const
@@ -27,7 +27,7 @@ port_target find_port(const QString &given, const QList<QSerialPortInfo> &availa
 {
     port_target target;
     target.given = given;
-    if (given.startsWith(QLatin1String("sn:"))) {
+    if (names_serial_number(given)) {
         const QString serial = given.mid(3);
         QList<QSerialPortInfo> matches;
         for (const QSerialPortInfo &info : available)

@@ -27,6 +27,12 @@ struct port_target
     QString device() const;
 };
 
+// sn:SERIAL names an adapter by its USB serial number.
+inline bool names_serial_number(const QString &given)
+{
+    return given.startsWith(QLatin1String("sn:"));
+}
+
 // sn:SERIAL picks the one listed adapter with that USB serial number; a name
 // or system location picks that listed port; anything else is a device path.
 port_target find_port(const QString &given, const QList<QSerialPortInfo> &available);
