@@ -1,10 +1,14 @@
 // The OTA frame codec and the receive path's frame extraction: frames byte for byte, the checks
-// on received frames in their order, frames cut from chunk sequences and the buffer's trimming.
+// on received frames in their order, frames cut from chunk sequences and the buffer's trimming;
+// a written frame handed to the line without waiting for the event loop.
 // The window's read_data is driven in tst_serial_line.
 #include "frame_extractor.h"
 #include "ota_frame.h"
+#include "pty_pair.h"
 #include "serial_line.h"
 #include <QtTest>
+
+#include <poll.h>
 
 using frames = QList<QByteArray>;
 Q_DECLARE_METATYPE(frames)
@@ -16,6 +20,22 @@ class tst_ota_frame : public QObject
     Q_OBJECT
 
 private slots:
+    void frame_leaves_when_written()
+    {
+        pty_pair line;
+        QSerialPort port;
+        port.setPortName(line.slave_path());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        const QByteArray frame = ota_frame::build_end_frame();
+        QCOMPARE(port.write(frame), qint64(frame.size()));
+        QVERIFY(serial_line::send_now(port));
+        // No event is processed: the frame must already be on its way.
+        pollfd arrived{line.master(), POLLIN, 0};
+        QCOMPARE(poll(&arrived, 1, 2000), 1);
+        char buffer[64];
+        QCOMPARE(::read(line.master(), buffer, sizeof buffer), ssize_t(frame.size()));
+        QCOMPARE(QByteArray(buffer, int(frame.size())), frame);
+    }
     void frames_built_and_read()
     {
         QCOMPARE(ota_frame::build_end_frame(), from_hex("515A0303000101B35443"));

@@ -170,6 +170,9 @@ bool port_upgrade::write_frame(const QByteArray &frame)
     // The answer cannot come before the frame has crossed the line: until it
     // has been handed to the driver, allow the wire time of all that waits.
     restart_answer_timer(port.bytesToWrite());
+    // With many boards, answers come together: each frame leaves as soon as
+    // its own answer is handled, not after all of them.
+    serial_line::send_now(port);
     return true;
 }
 
