@@ -5,14 +5,26 @@
 #include <QLoggingCategory>
 #include <QTranslator>
 
+namespace {
+
+QString translations_path()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+#endif
+}
+
+} // namespace
+
 void prepare_application(QCoreApplication &application)
 {
     // The environment's QT_LOGGING_RULES still takes precedence over this.
     QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
 
     auto *qt_texts = new QTranslator(&application);
-    if (qt_texts->load(QStringLiteral("qt_zh_CN"),
-                       QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+    if (qt_texts->load(QStringLiteral("qt_zh_CN"), translations_path()))
         application.installTranslator(qt_texts);
     else
         delete qt_texts;
