@@ -18,13 +18,6 @@ bool is_lost(QSerialPort::SerialPortError error);
 // (8 data bits, no parity, 1 stop bit), in whole milliseconds.
 qint64 wire_ms(qint64 bytes, qint32 baud);
 
-// Hands what the port has buffered to the driver at once instead of on the
-// next turn of the event loop, where it would wait behind every other port's
-// events. Only while the driver's own queue is empty: a write it cannot take
-// fails, and the serial port reports that as a lost device. Returns whether
-// it did.
-bool send_now(QSerialPort &port);
-
 } // namespace serial_line
 
 #endif // SERIAL_LINE_H

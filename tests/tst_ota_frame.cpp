@@ -5,6 +5,7 @@
 #include "frame_extractor.h"
 #include "ota_frame.h"
 #include "pty_pair.h"
+#include "send_now.h"
 #include "serial_line.h"
 #include <QtTest>
 
@@ -28,7 +29,7 @@ private slots:
         QVERIFY(port.open(QIODevice::ReadWrite));
         const QByteArray frame = ota_frame::build_end_frame();
         QCOMPARE(port.write(frame), qint64(frame.size()));
-        QVERIFY(serial_line::send_now(port));
+        QVERIFY(serial_output::send_now(port));
         // No event is processed: the frame must already be on its way.
         pollfd arrived{line.master(), POLLIN, 0};
         QCOMPARE(poll(&arrived, 1, 2000), 1);

@@ -3,6 +3,7 @@
 #include "frame_extractor.h"
 #include "interrupt_notifier.h"
 #include "ota_frame.h"
+#include "send_now.h"
 #include "serial_line.h"
 
 #include <limits>
@@ -172,7 +173,7 @@ bool port_upgrade::write_frame(const QByteArray &frame)
     restart_answer_timer(port.bytesToWrite());
     // With many boards, answers come together: each frame leaves as soon as
     // its own answer is handled, not after all of them.
-    serial_line::send_now(port);
+    serial_output::send_now(port);
     return true;
 }
 
