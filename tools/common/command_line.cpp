@@ -1,7 +1,10 @@
 #include "command_line.h"
 
+#include <QCoreApplication>
+
 namespace command_line {
 
+#ifndef Q_OS_WIN
 namespace {
 
 // Printable ASCII as it is, every other byte as \xNN.
@@ -19,6 +22,7 @@ QString escaped(const QByteArray &bytes)
 }
 
 } // namespace
+#endif
 
 void prefer_plain_event_loop()
 {
@@ -29,6 +33,14 @@ void prefer_plain_event_loop()
 bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused)
 {
     arguments->clear();
+#ifdef Q_OS_WIN
+    // Windows hands the command line over as UTF-16, which Qt takes whole;
+    // argv holds it in the ANSI code page, where a name may have lost letters.
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    Q_UNUSED(refused)
+    *arguments = QCoreApplication::arguments().mid(1);
+#else
     for (int i = 1; i < argc; ++i) {
         const QByteArray raw(argv[i]);
         const QString text = QString::fromLocal8Bit(raw);
@@ -40,6 +52,7 @@ bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused)
         }
         *arguments << text;
     }
+#endif
     return true;
 }
 

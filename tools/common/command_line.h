@@ -11,7 +11,8 @@ namespace command_line {
 // The arguments after the program name, as text. Fails with *refused naming
 // the first argument that the system's encoding cannot carry as given (a
 // file name with a byte that is not UTF-8): opening it by its decoded text
-// would read or write another file.
+// would read or write another file. Call after the application object
+// exists.
 bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused);
 
 // Parses the arguments of `command`: short options with their value

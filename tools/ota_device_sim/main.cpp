@@ -2,12 +2,14 @@
 #include "command_line.h"
 #include "device_options.h"
 #include "ota_device.h"
+#include "standard_streams.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
 {
+    standard_streams::prepare();
     command_line::prefer_plain_event_loop();
     QCoreApplication app(argc, argv);
     QStringList arguments;

@@ -8,6 +8,7 @@
 #include "package_builder.h"
 #include "package_file.h"
 #include "package_format.h"
+#include "standard_streams.h"
 #include "tool_output.h"
 
 #include <QCommandLineParser>
@@ -235,7 +236,10 @@ int read_images(build_options &options, QByteArray &source)
 int write_output(const QString &path, const QByteArray &package)
 {
     QString error;
-    if (!save_package_file(path, package, &error)) {
+    const bool written = path == QLatin1String("-")
+                             ? standard_streams::write_binary(package, &error)
+                             : save_package_file(path, package, &error);
+    if (!written) {
         print_error(QStringLiteral("--output: %1: cannot write: %2").arg(path, error));
         return exit_file_error;
     }
@@ -305,10 +309,8 @@ int run_build(const QStringList &arguments)
 
     // The package alone goes to standard output when asked for there; the
     // report line then goes to standard error.
-    const bool to_standard_output = is_standard_output(options.output_path);
-    const QString path = options.output_path == QLatin1String("-") ? QStringLiteral("/dev/stdout")
-                                                                   : options.output_path;
-    if (const int failed = write_output(path, package))
+    const bool to_standard_output = standard_streams::is_standard_output(options.output_path);
+    if (const int failed = write_output(options.output_path, package))
         return failed;
     const QString report = QStringLiteral("%1: %2 bytes, %3 check blocks")
                                .arg(options.output_path)

@@ -1,6 +1,7 @@
 #include "build_command.h"
 #include "command_line.h"
 #include "read_commands.h"
+#include "standard_streams.h"
 #include "tool_output.h"
 
 #include <QCoreApplication>
@@ -41,6 +42,7 @@ int run(const QString &command, const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    standard_streams::prepare();
     QCoreApplication application(argc, argv);
     QStringList arguments;
     QString refused;

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,14 +33,4 @@ void print_error(const QString &line)
 bool standard_output_failed()
 {
     return output_failed;
-}
-
-bool is_standard_output(const QString &path)
-{
-    if (path == QLatin1String("-"))
-        return true;
-    struct stat out = {}, target = {};
-    return fstat(STDOUT_FILENO, &out) == 0 &&
-           stat(QFile::encodeName(path).constData(), &target) == 0 && out.st_dev == target.st_dev &&
-           out.st_ino == target.st_ino;
 }

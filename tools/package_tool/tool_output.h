@@ -20,8 +20,4 @@ void print_error(const QString &line);
 // pipe): results that did not arrive must not end in success.
 bool standard_output_failed();
 
-// Whether writing to `path` writes to standard output ("-", /dev/stdout, or
-// the file that standard output goes to).
-bool is_standard_output(const QString &path);
-
 #endif // TOOL_OUTPUT_H
