@@ -198,10 +198,11 @@ private:
         process.start(QStringLiteral(VANTREL_PACKAGE_TOOL), arguments);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
             return -1;
+        // Text lines end in CR LF on Windows.
         if (out)
-            *out = QString::fromUtf8(process.readAllStandardOutput());
+            *out = QString::fromUtf8(process.readAllStandardOutput()).replace("\r\n", "\n");
         if (err)
-            *err = QString::fromUtf8(process.readAllStandardError());
+            *err = QString::fromUtf8(process.readAllStandardError()).replace("\r\n", "\n");
         return process.exitCode();
     }
     QString path(const QString &name) const { return dir.filePath(name); }

@@ -19,7 +19,9 @@
 #include <QtTest>
 
 #include <csignal>
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -153,10 +155,13 @@ private slots:
         QAction *configure = child<QAction>(&m.window, "action_config_header");
         configure->trigger();
         QVERIFY(m.form->isVisible());
-        m.window.activateWindow(); // the form behind it comes to the front again
-        QTRY_VERIFY(m.window.isActiveWindow());
-        configure->trigger();
-        QTRY_VERIFY(m.form->isActiveWindow());
+        // The minimal platform (Windows under Wine) activates no window.
+        if (QGuiApplication::platformName() != QLatin1String("minimal")) {
+            m.window.activateWindow(); // the form behind it comes to the front again
+            QTRY_VERIFY(m.window.isActiveWindow());
+            configure->trigger();
+            QTRY_VERIFY(m.form->isActiveWindow());
+        }
         const QString product = QString::fromUtf8("产品\xf0\x9f\x98\x80");
         m.set_text("lineedit_product_info", product);
         m.set_text("lineedit_boot_version", QString());
@@ -342,6 +347,7 @@ private slots:
         const QString dump = m.browser->toPlainText();
         m.start(dir.filePath("no-such-folder/out.bin"));
         QCOMPARE(m.output_path->text(), dir.filePath("no-such-folder/out.bin"));
+#ifdef Q_OS_UNIX
         // The file size limit cuts the one write short, as a full disk would:
         // the cut-off package is removed.
         rlimit old_limit{};
@@ -354,12 +360,16 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old_limit);
         std::signal(SIGXFSZ, old_handler);
         QVERIFY(!QFile::exists(out_file));
+#endif
         // An image gone since it was chosen stops the build.
         QVERIFY(package_files::write(out_file, "old package"));
         QVERIFY(QFile::remove(app_file));
         m.start(out_file);
-        QCOMPARE(m.boxes(), QStringList({"!错误|保存文件失败", "!错误|保存文件失败",
-                                         "错误信息|文件打开失败"}));
+        QStringList boxes{"!错误|保存文件失败", "!错误|保存文件失败", "错误信息|文件打开失败"};
+#ifndef Q_OS_UNIX
+        boxes.removeFirst(); // no file size limit to cut the write
+#endif
+        QCOMPARE(m.boxes(), boxes);
         QCOMPARE(package_files::read(out_file), QByteArray("old package"));
         QCOMPARE(m.browser->toPlainText(), dump);
     }
@@ -379,7 +389,11 @@ private slots:
         const QByteArray package = package_files::read(out_file);
         QVERIFY(read_package(package).ok());
         QCOMPARE(m.window.statusBar()->currentMessage(),
-                 QStringLiteral("升级包已写入 %1，共 %2 字节").arg(out_file).arg(package.size()));
+                 QStringLiteral("升级包已写入 %1，共 %2 字节")
+                     .arg(QDir::toNativeSeparators(out_file))
+                     .arg(package.size()));
+        if (QGuiApplication::platformName() == QLatin1String("minimal"))
+            return; // it places no window
         // Within the screen's free area (800 x 600 offscreen in Qt 5, 800 x 800 in Qt 6): made
         // to fit where it is taller, at its specified size where it fits.
         const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
