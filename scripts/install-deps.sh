@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, testing or running the tool
 # needs, and only those still missing. VANTREL_QT_MAJOR=6 installs Qt 6 in
 # place of Qt 5.
-# Usage: install-deps.sh build|test|fuzz|run|package...
+# Usage: install-deps.sh build|test|fuzz|run|package|windows...
 set -euo pipefail
 
 case ${VANTREL_QT_MAJOR:-5} in
@@ -27,6 +27,12 @@ run_packages=(xvfb xauth fonts-wqy-microhei "$qt_texts")
 # cpack -G DEB works out the package's dependencies with dpkg-shlibdeps; the
 # manual pages are written from the programs' --help by help2man.
 package_packages=(dpkg-dev help2man)
+# The Windows build: MinGW-w64 (posix threads, as the Qt for MinGW), Wine to
+# run what it builds, NSIS for the installer, Qt's Chinese texts to ship;
+# socat joins a Wine COM port to the simulated device, Xvfb and xwininfo show
+# the window program's window.
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 nsis xz-utils
+                  qttranslations5-l10n socat xvfb xauth x11-utils)
 
 wanted=()
 for group in "$@"; do
@@ -36,8 +42,9 @@ for group in "$@"; do
     fuzz) wanted+=("${fuzz_packages[@]}") ;;
     run) wanted+=("${build_packages[@]}" "${run_packages[@]}") ;;
     package) wanted+=("${build_packages[@]}" "${package_packages[@]}") ;;
+    windows) wanted+=("${windows_packages[@]}") ;;
     *)
-        echo "install-deps.sh: unknown group '$group' (build, test, fuzz, run or package)" >&2
+        echo "install-deps.sh: unknown group '$group' (build, test, fuzz, run, package or windows)" >&2
         exit 2
         ;;
     esac
