@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <limits>
+
 // Reading an image whole: a boot or application image for a package, or an
 // upgrade image. A regular file is read at the size it has when opened; a
 // pipe, a terminal or a device is read to its end.
@@ -12,6 +14,10 @@ namespace image_file {
 // Two images and their check sums must fit in one package held in memory;
 // this also keeps every image size within the header's 32 bits.
 constexpr qint64 max_image_size = 0x3FFF0000;
+// An upgrade image is held whole in one byte array, and its size must fit
+// the start request's 32 bits.
+constexpr qint64 max_upgrade_image_size = std::numeric_limits<int>::max() - 64;
+constexpr qint64 max_size_in_start_request = std::numeric_limits<quint32>::max();
 
 enum class read_status
 {

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "ota_texts.h"
 #include "user_dialogs.h"
 
 #include <QDir>
@@ -71,12 +72,14 @@ void MainWindow::choose_ota_file()
 
 bool MainWindow::load_ota_file(const QString &path)
 {
-    ota_session::image_read read = ota_session::read_image(path);
-    if (!read.ok) {
-        user_dialogs::information(this, error_title, read.error_text);
+    QByteArray image;
+    const image_file::read_outcome read =
+        image_file::append_whole(path, image, image_file::max_upgrade_image_size);
+    if (read.status != image_file::read_status::ok) {
+        user_dialogs::information(this, error_title, ota_texts::image_refusal(read));
         return false;
     }
-    ota.load_image(std::move(read.bytes));
+    ota.load_image(std::move(image));
     status_label->setText(QStringLiteral("选择OTA升级文件:") + path);
     return true;
 }
@@ -106,29 +109,33 @@ void MainWindow::handle_ota_frame(const QByteArray &frame)
 {
     const ota_session::reaction reaction = ota.handle_frame(frame);
     switch (reaction.what) {
-    case ota_session::action::begin_transfer:
+    case ota_session::outcome::transfer_begun:
         status_label->setText(QStringLiteral("开始OTA传输"));
         ui->ota_progress_bar->setValue(0);
         ui->ota_progress_bar->show();
         emit ota_trans_data_signal();
         break;
-    case ota_session::action::send_next:
+    case ota_session::outcome::send_next:
         // The progress counts the frame that the emission has just sent.
         emit ota_trans_data_signal();
         ui->ota_progress_bar->setValue(ota.progress());
         break;
-    case ota_session::action::succeeded:
+    case ota_session::outcome::succeeded:
         status_label->setText(QStringLiteral("OTA成功"));
         ui->ota_progress_bar->hide();
         break;
-    case ota_session::action::none:
+    case ota_session::outcome::nothing:
+        break;
+    case ota_session::outcome::refused:
+    case ota_session::outcome::stalled:
+        // The upgrade counts as running while its last box is open; a
+        // stalled one runs on until it is cancelled.
+        for (const QString &notice : ota_texts::notices(reaction.why, ota.slice_size()))
+            notify(notice);
+        if (reaction.what == ota_session::outcome::refused)
+            ota.end_upgrade(reaction.upgrade);
         break;
     }
-    // The upgrade counts as running while its last box is open.
-    for (const QString &notice : reaction.notices)
-        notify(notice);
-    if (reaction.after == ota_session::state::ending)
-        ota.end_upgrade(reaction.upgrade);
 }
 
 void MainWindow::ota_data_trans()

@@ -1,58 +1,10 @@
 #include "ota_session.h"
 
-#include "image_file.h"
 #include "ota_frame.h"
 
 #include <algorithm>
-#include <limits>
 
 Q_LOGGING_CATEGORY(ota_log, "vantrel.ota")
-
-namespace {
-
-// The start request carries the image size in 32 bits.
-const qint64 max_size_in_frame = std::numeric_limits<quint32>::max();
-// The image is held whole in one byte array.
-const qint64 max_size_in_memory = std::numeric_limits<int>::max() - 64;
-
-} // namespace
-
-ota_session::image_read ota_session::read_image(const QString &path)
-{
-    image_read result;
-    QByteArray content;
-    const image_file::read_outcome read =
-        image_file::append_whole(path, content, max_size_in_memory);
-    switch (read.status) {
-    case image_file::read_status::ok:
-        result.bytes = std::move(content);
-        result.ok = true;
-        break;
-    case image_file::read_status::open_failed:
-        result.error_text = QStringLiteral("文件打开失败") + read.error_text;
-        break;
-    // A file that shrank, or a failed read, would otherwise go out as frames
-    // that claim bytes they do not carry.
-    case image_file::read_status::read_failed:
-        result.error_text = QStringLiteral("文件读取失败") + read.error_text;
-        break;
-    case image_file::read_status::too_large:
-        if (read.size > max_size_in_frame)
-            result.error_text =
-                QStringLiteral(
-                    "文件过大：%1字节\r\nOTA起始帧只能携带32位的文件大小（最大4294967295字节）")
-                    .arg(read.size);
-        else if (read.size >= 0)
-            result.error_text =
-                QStringLiteral("文件过大：%1字节\r\n超过2GB的文件无法一次读入内存").arg(read.size);
-        else
-            result.error_text =
-                QStringLiteral("文件过大：超过%1字节\r\n超过2GB的文件无法一次读入内存")
-                    .arg(max_size_in_memory);
-        break;
-    }
-    return result;
-}
 
 void ota_session::load_image(QByteArray image)
 {
@@ -104,13 +56,13 @@ ota_session::reaction ota_session::handle_frame(const QByteArray &frame)
     switch (ota_frame::check_received(frame)) {
     case ota_frame::check_result::bad_head_or_tail:
         qCDebug(ota_log).noquote() << "开头结尾错误";
-        return react(action::none);
+        return react(outcome::nothing);
     case ota_frame::check_result::bad_checksum:
         qCDebug(ota_log).noquote() << "校验和错误";
-        return react(action::none);
+        return react(outcome::nothing);
     case ota_frame::check_result::bad_type:
     case ota_frame::check_result::bad_command:
-        return react(action::none);
+        return react(outcome::nothing);
     case ota_frame::check_result::accepted:
         break;
     }
@@ -124,91 +76,85 @@ ota_session::reaction ota_session::handle_frame(const QByteArray &frame)
     }
 }
 
-ota_session::reaction ota_session::react(action what, const QStringList &notices) const
+ota_session::reaction ota_session::react(outcome what) const
 {
     reaction result;
     result.what = what;
-    result.notices = notices;
-    result.after = state_;
     result.upgrade = upgrade_id;
     return result;
 }
 
-ota_session::reaction ota_session::refuse(const QString &notice)
+ota_session::reaction ota_session::end_with(outcome what, reason why)
 {
-    state_ = state::ending;
-    return react(action::none, {notice});
+    state_ = what == outcome::refused ? state::ending : state::stalled;
+    reaction result = react(what);
+    result.why = why;
+    return result;
 }
 
 ota_session::reaction ota_session::handle_start_response(const QByteArray &frame)
 {
     if (is_ota_running())
-        return refuse(QStringLiteral("接受到错误的升级提醒错误信息"));
+        return end_with(outcome::refused, reason::start_while_running);
     if (!is_file_loaded_ || state_ != state::awaiting_start) {
         // Slicing an image the device was not announced (or none at all)
         // would send bytes against the wrong size.
         qCDebug(ota_log).noquote() << "start response without a start request for this image, "
                                       "ignored";
-        return react(action::none);
+        return react(outcome::nothing);
     }
     ++upgrade_id;
 
-    QStringList notices;
     // Only data bytes count: a short response must not lend its checksum and
     // tail to the frame size.
     const int size_bytes = qMin(4, ota_frame::data_length(frame));
     bool ok = false;
     frame_size = ota_frame::ba_to_u32(frame.mid(ota_frame::data_offset, size_bytes), &ok);
-    if (!ok)
-        notices << QStringLiteral("ba_to_u32执行错误");
     send_offset = 0;
     sent_frame_num = 0;
     total_frame_num = 0;
     // Running from here on: the next double press cancels.
-    state_ = state::stalled;
-    if (frame_size == 0) {
-        notices << QStringLiteral("下位机返回的每帧固件大小不能为0");
-        return react(action::none, notices);
-    }
+    if (!ok)
+        return end_with(outcome::stalled, reason::frame_size_unreadable);
+    if (frame_size == 0)
+        return end_with(outcome::stalled, reason::frame_size_zero);
     // A slice that does not fit the 16-bit length field would go out with a
     // length that lies about it.
-    if (frame_size > ota_frame::max_slice_size && ota_file_size > ota_frame::max_slice_size) {
-        notices << QStringLiteral("下位机返回的每帧固件大小%1超过65531字节").arg(frame_size);
-        return react(action::none, notices);
-    }
+    if (frame_size > ota_frame::max_slice_size && ota_file_size > ota_frame::max_slice_size)
+        return end_with(outcome::stalled, reason::frame_size_too_large);
     // One data frame per slice, and one empty frame for an empty image, so
     // that 100 % means every slice has gone out.
     const quint64 slices = (quint64(ota_file_size) + frame_size - 1) / frame_size;
     total_frame_num = static_cast<quint32>(std::max<quint64>(1, slices));
     state_ = state::transferring;
-    return react(action::begin_transfer, notices);
+    return react(outcome::transfer_begun);
 }
 
 ota_session::reaction ota_session::handle_data_ack(const QByteArray &frame)
 {
     if (!is_transferring()) {
         qCDebug(ota_log).noquote() << "acknowledgement outside a transfer, ignored";
-        return react(action::none);
+        return react(outcome::nothing);
     }
     quint8 status = 0;
     if (!ota_frame::status_byte(frame, &status) || status != ota_frame::status_ok)
-        return refuse(QStringLiteral("下位机返回OTA失败信息"));
-    return react(action::send_next);
+        return end_with(outcome::refused, reason::data_refused);
+    return react(outcome::send_next);
 }
 
 ota_session::reaction ota_session::handle_end_response(const QByteArray &frame)
 {
     if (!is_transferring()) {
         qCDebug(ota_log).noquote() << "end response outside a transfer, ignored";
-        return react(action::none);
+        return react(outcome::nothing);
     }
     if (!last_frame_sent())
-        return refuse(QStringLiteral("收到下位机传输结束OTA结束信息\r\nOTA未完成"));
+        return end_with(outcome::refused, reason::end_early);
     quint8 status = 0;
     if (!ota_frame::status_byte(frame, &status) || status != ota_frame::status_ok)
-        return refuse(QStringLiteral("结束时下位机返回OTA失败信息"));
+        return end_with(outcome::refused, reason::end_refused);
     state_ = state::idle;
-    return react(action::succeeded);
+    return react(outcome::succeeded);
 }
 
 quint32 ota_session::next_slice_length() const

@@ -3,15 +3,14 @@
 
 #include <QByteArray>
 #include <QLoggingCategory>
-#include <QString>
-#include <QStringList>
 
 Q_DECLARE_LOGGING_CATEGORY(ota_log)
 
-// The upgrade side of the OTA protocol, without a window: the loaded image,
+// The upgrade side of the OTA protocol as a state machine: the loaded image,
 // the slicing the device asks for, what each received frame calls for, and
 // when an upgrade ends and why. The main window and vantrel-ota drive one
-// each; neither builds or judges a frame of its own.
+// each; neither builds or judges a frame of its own, and the texts they show
+// for it are in ota_texts.
 //
 // An upgrade is in one of the states below. While it is "running" (from
 // the start response until it ends) a double press cancels it and a further
@@ -22,16 +21,6 @@ Q_DECLARE_LOGGING_CATEGORY(ota_log)
 class ota_session
 {
 public:
-    // Reading an image file whole, with the window's limits and texts.
-    struct image_read
-    {
-        bool ok = false;
-        QByteArray bytes;
-        // The text of the "错误信息" box when !ok.
-        QString error_text;
-    };
-    static image_read read_image(const QString &path);
-
     enum class state
     {
         idle,           // no upgrade; a start request may be out for no image
@@ -43,22 +32,36 @@ public:
         ending,         // ended on a refusal; running until end_upgrade()
     };
 
-    // What a received frame calls for, in this order: show each notice
-    // (title "提示信息"); then, if `after` is ending, call end_upgrade(upgrade).
-    enum class action
+    // What a received frame means for the upgrade. Every front end acts on
+    // this alone.
+    enum class outcome
     {
-        none,           // nothing to send (the frame was dropped or ignored)
-        begin_transfer, // a start response set the slice size: show progress 0,
+        nothing,        // dropped or ignored: nothing to do
+        transfer_begun, // a start response set the slice size: show progress 0,
                         // then send next_frame()
         send_next,      // an acknowledgement: send next_frame(), then show progress()
         succeeded,      // the device confirmed the end: the upgrade is over
+        refused,        // the upgrade ended (see `why`): report it, then call
+                        // end_upgrade(upgrade)
+        stalled,        // the upgrade runs but nothing can be sent (see `why`)
+                        // until it is stopped
+    };
+    // Why an upgrade was refused or stalled.
+    enum class reason
+    {
+        none,
+        start_while_running,   // a start response during an upgrade
+        frame_size_unreadable, // a start response with fewer than 4 data bytes
+        frame_size_zero,       // a slice size of 0
+        frame_size_too_large,  // a slice the 16-bit length field cannot carry
+        data_refused,          // an acknowledgement with a failure status
+        end_early,             // an end response before the last slice went out
+        end_refused,           // an end response with a failure status
     };
     struct reaction
     {
-        action what = action::none;
-        QStringList notices;
-        // The state this frame left the session in.
-        state after = state::idle;
+        outcome what = outcome::nothing;
+        reason why = reason::none;
         // The upgrade this frame belonged to (see end_upgrade).
         quint64 upgrade = 0;
     };
@@ -97,32 +100,31 @@ public:
     void stop();
 
     state current_state() const { return state_; }
+    // From the start response until the upgrade ends: a double press cancels.
     bool is_ota_running() const;
-    // Frames can still go out for the current upgrade.
-    bool is_transferring() const;
     // Sent data frames as a percentage of all the image's data frames; 100
     // once every slice has been sent.
     int progress() const;
 
-    // For reports: the slice size the device gave, the offset of the next
-    // data frame, data frames sent and in all, and whether the last data
-    // frame (so next the end frame) has gone out.
+    // For reports: the slice size the device gave (also when refused), the
+    // offset of the next data frame, data frames sent and in all.
     quint32 slice_size() const { return frame_size; }
     quint32 offset() const { return send_offset; }
     quint32 frames_sent() const { return sent_frame_num; }
     quint32 frames_total() const { return total_frame_num; }
+    quint64 current_upgrade() const { return upgrade_id; }
+
+private:
+    bool is_transferring() const;
     bool last_frame_sent() const
     {
         return total_frame_num > 0 && sent_frame_num == total_frame_num;
     }
-    quint64 current_upgrade() const { return upgrade_id; }
-
-private:
     reaction handle_start_response(const QByteArray &frame);
     reaction handle_data_ack(const QByteArray &frame);
     reaction handle_end_response(const QByteArray &frame);
-    reaction refuse(const QString &notice);
-    reaction react(action what, const QStringList &notices = QStringList()) const;
+    reaction end_with(outcome what, reason why);
+    reaction react(outcome what) const;
     quint32 next_slice_length() const;
     void forget_slicing();
 

@@ -15,7 +15,7 @@
 #define REQUIRE(condition) ((condition) ? void() : abort())
 
 using namespace ota_frame;
-using act = ota_session::action;
+using act = ota_session::outcome;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -59,14 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         REQUIRE(frame.size() == ba_to_u16(frame.mid(4, 2)) + overhead);
         REQUIRE(frame.startsWith("QZ") && frame.endsWith("TC"));
         const ota_session::reaction reaction = session.handle_frame(frame);
-        if (reaction.what == act::begin_transfer)
+        if (reaction.what == act::transfer_begun)
             ended = false, next_offset = 0;
-        if (reaction.what == act::begin_transfer || reaction.what == act::send_next)
+        if (reaction.what == act::transfer_begun || reaction.what == act::send_next)
             sent(session.next_frame());
         REQUIRE(session.progress() >= 0 && session.progress() <= 100);
-        const bool ending = reaction.after == ota_session::state::ending;
-        ended = ended || ending || reaction.what == act::succeeded;
-        if (ending)
+        // Only an upgrade that ended or stalled says why.
+        const bool stopped = reaction.what == act::refused || reaction.what == act::stalled;
+        REQUIRE(stopped == (reaction.why != ota_session::reason::none));
+        ended = ended || stopped || reaction.what == act::succeeded;
+        if (reaction.what == act::refused)
             session.end_upgrade(reaction.upgrade);
         if (ended)
             sent(session.next_frame()); // as a late acknowledgement would ask

@@ -2,8 +2,9 @@
 #include "command_line.h"
 #include "flash_options.h"
 #include "flash_output.h"
+#include "image_file.h"
 #include "interrupt_notifier.h"
-#include "ota_session.h"
+#include "ota_texts.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
 #include "watch_station.h"
@@ -64,16 +65,19 @@ void quiet_unless(bool verbose)
 
 // The image for every board, or not ok with the reason printed. An empty
 // pipe or a failed build upstream leaves nothing to flash.
-ota_session::image_read read_nonempty_image(const QString &path)
+bool read_nonempty_image(const QString &path, QByteArray *image)
 {
-    ota_session::image_read image = ota_session::read_image(path);
-    if (image.ok && image.bytes.isEmpty()) {
-        image.ok = false;
-        image.error_text = QStringLiteral("the image is empty");
-    }
-    if (!image.ok)
-        print_error(QStringLiteral("%1: %2").arg(path, image.error_text));
-    return image;
+    const image_file::read_outcome read =
+        image_file::append_whole(path, *image, image_file::max_upgrade_image_size);
+    QString refusal;
+    if (read.status != image_file::read_status::ok)
+        refusal = ota_texts::image_refusal(read);
+    else if (image->isEmpty())
+        refusal = QStringLiteral("the image is empty");
+    if (refusal.isEmpty())
+        return true;
+    print_error(QStringLiteral("%1: %2").arg(path, refusal));
+    return false;
 }
 
 int run_flash(const QStringList &arguments)
@@ -86,8 +90,8 @@ int run_flash(const QStringList &arguments)
         return print_out(tool_usage()) ? exit_ok : results_lost();
     quiet_unless(options.verbose);
     // Read once, shared by every port.
-    const ota_session::image_read image = read_nonempty_image(options.image_path);
-    if (!image.ok)
+    QByteArray image;
+    if (!read_nonempty_image(options.image_path, &image))
         return exit_image;
 
     // The system's list is a walk through every tty it knows, tens of
@@ -128,7 +132,7 @@ int run_flash(const QStringList &arguments)
     std::vector<std::unique_ptr<port_upgrade>> upgrades;
     QList<port_upgrade *> views;
     for (const port_target &target : targets) {
-        upgrades.push_back(std::make_unique<port_upgrade>(target, image.bytes, line));
+        upgrades.push_back(std::make_unique<port_upgrade>(target, image, line));
         views << upgrades.back().get();
     }
 
@@ -166,14 +170,14 @@ int run_watch(const QStringList &arguments)
     if (help)
         return print_out(tool_usage()) ? exit_ok : results_lost();
     quiet_unless(options.verbose);
-    const ota_session::image_read image = read_nonempty_image(options.image_path);
-    if (!image.ok)
+    QByteArray image;
+    if (!read_nonempty_image(options.image_path, &image))
         return exit_image;
     std::signal(SIGPIPE, SIG_IGN);
     const station_image station{
-        QFileInfo(options.image_path).absoluteFilePath(), image.bytes,
+        QFileInfo(options.image_path).absoluteFilePath(), image,
         QString::fromLatin1(
-            QCryptographicHash::hash(image.bytes, QCryptographicHash::Sha256).toHex())};
+            QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex())};
     watch_station watch(options, station);
     return watch.run();
 }

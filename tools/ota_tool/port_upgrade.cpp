@@ -3,6 +3,7 @@
 #include "frame_extractor.h"
 #include "interrupt_notifier.h"
 #include "ota_frame.h"
+#include "ota_texts.h"
 #include "send_now.h"
 #include "serial_line.h"
 
@@ -108,29 +109,26 @@ void port_upgrade::read_port()
 void port_upgrade::handle_frame(const QByteArray &frame)
 {
     const ota_session::reaction reaction = session.handle_frame(frame);
-    if (reaction.after == ota_session::state::ending)
-        session.end_upgrade(reaction.upgrade);
-    // Every box the window would show for a frame means this upgrade cannot
-    // go on, also a stalled one that waits for the window's user to cancel.
-    if (!reaction.notices.isEmpty()) {
-        session.stop();
-        return finish(outcome::refused, one_line(reaction.notices), reaction.notices);
-    }
     switch (reaction.what) {
-    case ota_session::action::none:
-        if (reaction.after == ota_session::state::ending ||
-            reaction.after == ota_session::state::stalled)
-            finish(outcome::refused, QStringLiteral("the device ended the upgrade"));
+    case ota_session::outcome::nothing:
         return;
-    case ota_session::action::begin_transfer:
+    case ota_session::outcome::transfer_begun:
         return send_next_frame();
-    case ota_session::action::send_next:
+    case ota_session::outcome::send_next:
         // Stop-and-wait: an acknowledgement confirms everything sent so far.
         confirmed = session.offset();
         return send_next_frame();
-    case ota_session::action::succeeded:
+    case ota_session::outcome::succeeded:
         confirmed = session.image_size();
         return finish(outcome::succeeded, success_text);
+    case ota_session::outcome::refused:
+    case ota_session::outcome::stalled: {
+        // A stalled upgrade waits for the window's user to cancel it; here
+        // nobody would.
+        session.stop();
+        const QStringList texts = ota_texts::notices(reaction.why, session.slice_size());
+        return finish(outcome::refused, one_line(texts), texts);
+    }
     }
 }
 
@@ -245,8 +243,7 @@ void port_upgrade::finish(outcome how, const QString &why, const QStringList &te
     notices_ = texts;
     finished_ms = clock.isValid() ? clock.elapsed() : 0;
     answer_timer.stop();
-    if (session.is_transferring() || session.is_ota_running())
-        session.stop();
+    session.stop();
     if (port.isOpen()) {
         // Closing a serial port waits until its output has drained, seconds
         // at a low rate, and every port shares this thread: what is still
