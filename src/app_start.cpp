@@ -18,14 +18,14 @@ QString translations_path()
 
 } // namespace
 
-void prepare_application(QCoreApplication &application)
+bool prepare_application(QCoreApplication &application)
 {
     // The environment's QT_LOGGING_RULES still takes precedence over this.
     QLoggingCategory::setFilterRules(QStringLiteral("vantrel.*.debug=false"));
 
     auto *qt_texts = new QTranslator(&application);
     if (qt_texts->load(QStringLiteral("qt_zh_CN"), translations_path()))
-        application.installTranslator(qt_texts);
-    else
-        delete qt_texts;
+        return application.installTranslator(qt_texts);
+    delete qt_texts;
+    return false;
 }
