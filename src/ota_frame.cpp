@@ -1,5 +1,7 @@
 #include "ota_frame.h"
 
+#include "big_endian.h"
+
 namespace ota_frame {
 
 namespace {
@@ -50,14 +52,6 @@ void append_header(QByteArray &frame, quint8 command, quint32 data_size)
     frame.append(static_cast<char>(data_size & 0xFF));
 }
 
-void append_u32(QByteArray &frame, quint32 value)
-{
-    frame.append(static_cast<char>((value >> 24) & 0xFF));
-    frame.append(static_cast<char>((value >> 16) & 0xFF));
-    frame.append(static_cast<char>((value >> 8) & 0xFF));
-    frame.append(static_cast<char>(value & 0xFF));
-}
-
 void append_checksum_and_tail(QByteArray &frame)
 {
     frame.append(static_cast<char>(sum_of(frame.constData(), frame.size()) & 0xFF));
@@ -82,7 +76,7 @@ QByteArray build_start_frame(quint32 image_size)
     QByteArray frame;
     frame.reserve(4 + overhead);
     append_header(frame, command_start, 4);
-    append_u32(frame, image_size);
+    frame += big_endian::u32(image_size);
     append_checksum_and_tail(frame);
     return frame;
 }
@@ -93,7 +87,7 @@ QByteArray build_data_frame(quint32 offset, const char *slice, quint32 length)
     QByteArray frame;
     frame.reserve(static_cast<int>(length) + 4 + overhead);
     append_header(frame, command_data, length + 4);
-    append_u32(frame, offset);
+    frame += big_endian::u32(offset);
     frame.append(slice, static_cast<int>(length));
     append_checksum_and_tail(frame);
     return frame;

@@ -98,19 +98,19 @@ bool package_builder::build_header(const header_info_t &header, QByteArray &pack
         !text_fits(header.app_version, header.app_version_len, app_version_slot))
         return false;
 
-    write_at_offset(product_info_len_offset, u32_to_be(header.product_info_len), package);
+    write_at_offset(product_info_len_offset, big_endian::u32(header.product_info_len), package);
     write_at_offset(product_info_offset, header.product_info.toLatin1(), package);
-    write_at_offset(boot_version_len_offset, u16_to_be(header.boot_version_len), package);
+    write_at_offset(boot_version_len_offset, big_endian::u16(header.boot_version_len), package);
     write_at_offset(boot_version_offset, header.boot_version.toLatin1(), package);
-    write_at_offset(app_version_len_offset, u16_to_be(header.app_version_len), package);
+    write_at_offset(app_version_len_offset, big_endian::u16(header.app_version_len), package);
     write_at_offset(app_version_offset, header.app_version.toLatin1(), package);
-    write_at_offset(boot_upgrade_flag_offset, u32_to_be(header.boot_upgrade_flag), package);
-    write_at_offset(app_upgrade_flag_offset, u32_to_be(header.app_upgrade_flag), package);
-    write_at_offset(check_len_offset, u32_to_be(header.check_len), package);
-    write_at_offset(boot_file_size_offset, u32_to_be(header.boot_file_size), package);
-    write_at_offset(app_file_size_offset, u32_to_be(header.app_file_size), package);
+    write_at_offset(boot_upgrade_flag_offset, big_endian::u32(header.boot_upgrade_flag), package);
+    write_at_offset(app_upgrade_flag_offset, big_endian::u32(header.app_upgrade_flag), package);
+    write_at_offset(check_len_offset, big_endian::u32(header.check_len), package);
+    write_at_offset(boot_file_size_offset, big_endian::u32(header.boot_file_size), package);
+    write_at_offset(app_file_size_offset, big_endian::u32(header.app_file_size), package);
     write_at_offset(header_marker_offset, QByteArray(1, header_marker), package);
-    write_at_offset(header_sum_offset, u16_to_be(byte_sum(package)), package);
+    write_at_offset(header_sum_offset, big_endian::u16(byte_sum(package)), package);
     return true;
 }
 
@@ -185,7 +185,7 @@ void package_builder::append_package_sum(QByteArray &package)
     const quint16 sum = package.size() == qint64(new_bin_is_write_addr)
                             ? quint16(package_sum_so_far)
                             : byte_sum(package);
-    package.append(u16_to_be(sum));
+    package.append(big_endian::u16(sum));
     package_sum_so_far += quint32(sum >> 8) + (sum & 0xFF);
     new_bin_is_write_addr += package_sum_size;
 }

@@ -13,24 +13,6 @@ quint16 byte_sum(const char *data, qint64 size)
     return static_cast<quint16>(total);
 }
 
-QByteArray u32_to_be(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    bytes[0] = char(value >> 24);
-    bytes[1] = char(value >> 16);
-    bytes[2] = char(value >> 8);
-    bytes[3] = char(value);
-    return bytes;
-}
-
-QByteArray u16_to_be(quint16 value)
-{
-    QByteArray bytes(2, '\0');
-    bytes[0] = char(value >> 8);
-    bytes[1] = char(value);
-    return bytes;
-}
-
 int first_unstorable(const QString &text)
 {
     for (int i = 0; i < text.size(); ++i)

@@ -1,6 +1,8 @@
 #ifndef PACKAGE_FORMAT_H
 #define PACKAGE_FORMAT_H
 
+#include "big_endian.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -44,8 +46,6 @@ inline quint16 byte_sum(const QByteArray &bytes)
     return byte_sum(bytes.constData(), bytes.size());
 }
 
-QByteArray u32_to_be(quint32 value);
-QByteArray u16_to_be(quint16 value);
 // Header texts are written one byte per UTF-16 unit (Latin-1): the position
 // of the first unit that byte cannot hold, or -1 when the text fits.
 int first_unstorable(const QString &text);

@@ -31,7 +31,6 @@ const QString refused = QStringLiteral("下位机返回OTA失败信息");
 const QString early_end = QStringLiteral("收到下位机传输结束OTA结束信息\r\nOTA未完成");
 const QString second_start = QStringLiteral("接受到错误的升级提醒错误信息");
 const QByteArray ok(1, 0x01);
-using package_format::u32_to_be;
 
 } // namespace
 
@@ -129,7 +128,7 @@ private slots:
                                  << frame(ota_frame::command_data, QByteArray(1, 0));
         QTest::newRow("early end") << "" << early_end << frame(ota_frame::command_end, ok);
         QTest::newRow("second start")
-            << "" << second_start << frame(ota_frame::command_start, u32_to_be(9));
+            << "" << second_start << frame(ota_frame::command_start, big_endian::u32(9));
         QTest::newRow("cancelled") << "cancel" << cancelled << QByteArray();
         QTest::newRow("file chosen") << "choose" << while_running << QByteArray();
         QTest::newRow("port lost") << "lose" << QString() << QByteArray();
@@ -143,7 +142,7 @@ private slots:
         choose(write_file(image));
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
-        this->answer(ota_frame::command_start, u32_to_be(256));
+        this->answer(ota_frame::command_start, big_endian::u32(256));
         QCOMPARE(ota_frame::ba_to_u32(next_frame().mid(6, 4)), 0u);
         // The device acknowledges the frame in flight while the box is open.
         recorder->while_box_open = [&](const dialog_recorder::box &) {
@@ -172,14 +171,14 @@ private slots:
         for (const char status : {'\x01', '\x00'}) // neither a late go-ahead nor a late refusal
             for (quint8 command : {ota_frame::command_data, ota_frame::command_end})
                 this->answer(command, QByteArray(1, status));
-        this->answer(ota_frame::command_start, u32_to_be(256)); // no start request waits for it
+        this->answer(ota_frame::command_start, big_endian::u32(256)); // no start request waits for it
         QVERIFY(nothing_sent(100));
         QCOMPARE(recorder->boxes.size(), box.isEmpty() ? 0 : 1);
         QVERIFY(!driver->progress_bar()->isHidden());
         // A new double press starts a new upgrade from offset 0.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
-        this->answer(ota_frame::command_start, u32_to_be(512));
+        this->answer(ota_frame::command_start, big_endian::u32(512));
         QCOMPARE(next_frame(), ota_frame::build_data_frame(0, image.constData(), 512));
     }
     void answers_out_of_turn()
@@ -195,33 +194,33 @@ private slots:
         QCOMPARE(box_texts(), QStringList({choose_a_file, choose_a_file}));
         recorder->boxes.clear();
         // Before any file: nothing to slice, nothing marked running.
-        answer(ota_frame::command_start, u32_to_be(256));
+        answer(ota_frame::command_start, big_endian::u32(256));
         answer(ota_frame::command_data, ok);
         answer(ota_frame::command_end, ok);
         QVERIFY(nothing_sent(100));
         // An image, but no start request sent for it.
         choose(write_file(package_files::random(1000, 1)));
-        answer(ota_frame::command_start, u32_to_be(256));
+        answer(ota_frame::command_start, big_endian::u32(256));
         QVERIFY(nothing_sent());
         // A start request with the port closed is not sent and not counted.
         driver->action("action_serial_disconneect")->trigger();
         driver->double_press();
         QCOMPARE(driver->status_label()->text(), QStringLiteral("串口未连接，未发送"));
         QVERIFY(driver->connect_to(line->slave_path()));
-        answer(ota_frame::command_start, u32_to_be(256));
+        answer(ota_frame::command_start, big_endian::u32(256));
         QVERIFY(nothing_sent());
         // The start request went out for an image replaced since.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
         const QByteArray second = package_files::random(5000, 2);
         choose(write_file(second, "b.bin"));
-        answer(ota_frame::command_start, u32_to_be(256));
+        answer(ota_frame::command_start, big_endian::u32(256));
         QVERIFY(nothing_sent());
         QVERIFY(recorder->boxes.isEmpty());
         // While the dialog is open the old image is gone; cancelled, no image.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(5000));
-        answer(ota_frame::command_start, u32_to_be(256));
+        answer(ota_frame::command_start, big_endian::u32(256));
         QCOMPARE(next_frame(), ota_frame::build_data_frame(0, second.constData(), 256));
         bool sent_during_dialog = true;
         recorder->while_file_dialog_open = [&] {

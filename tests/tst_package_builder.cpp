@@ -34,7 +34,7 @@ QByteArray plain_body(const QByteArray &source, int check_len)
 QByteArray resealed(QByteArray package, int offset, const QByteArray &bytes)
 {
     package.replace(offset, bytes.size(), bytes);
-    return package.replace(1022, 2, u16_to_be(byte_sum(package.left(1022))));
+    return package.replace(1022, 2, big_endian::u16(byte_sum(package.left(1022))));
 }
 
 QByteArray flipped(QByteArray bytes, int at)
@@ -164,18 +164,18 @@ private slots:
         row("header only", good.left(1024), package_check::file_length);
         row("no block at all", good.left(1024) + good.right(2), package_check::file_length);
         // Damage behind a header sum made to fit.
-        row("boot size 13", resealed(good, 1008, u32_to_be(13)), package_check::body_length);
-        row("app not carried", resealed(good, 140, u32_to_be(upgrade_flag_no)),
+        row("boot size 13", resealed(good, 1008, big_endian::u32(13)), package_check::body_length);
+        row("app not carried", resealed(good, 140, big_endian::u32(upgrade_flag_no)),
             package_check::body_length);
         row("fill after check length", resealed(good, 148, from_hex("00")),
             package_check::header_fill);
         row("fill after boot size", resealed(good, 1012, from_hex("00")),
             package_check::header_fill);
-        row("boot flag", resealed(good, 136, u32_to_be(0x8A8A8A8B)), package_check::header_fields);
-        row("app flag", resealed(good, 140, u32_to_be(0)), package_check::header_fields);
-        row("check length 0", resealed(good, 144, u32_to_be(0)), package_check::header_fields);
-        row("product 61", resealed(good, 0, u32_to_be(61)), package_check::header_fields);
-        row("app version 39", resealed(good, 96, u16_to_be(39)), package_check::header_fields);
+        row("boot flag", resealed(good, 136, big_endian::u32(0x8A8A8A8B)), package_check::header_fields);
+        row("app flag", resealed(good, 140, big_endian::u32(0)), package_check::header_fields);
+        row("check length 0", resealed(good, 144, big_endian::u32(0)), package_check::header_fields);
+        row("product 61", resealed(good, 0, big_endian::u32(61)), package_check::header_fields);
+        row("app version 39", resealed(good, 96, big_endian::u16(39)), package_check::header_fields);
     }
     void damage_is_named()
     {

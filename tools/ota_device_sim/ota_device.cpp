@@ -1,5 +1,6 @@
 #include "ota_device.h"
 
+#include "big_endian.h"
 #include "ota_frame.h"
 #include "serial_line.h"
 
@@ -18,16 +19,6 @@ void log_line(const QString &line)
 {
     log_out() << line << '\n';
     log_out().flush();
-}
-
-QByteArray u32_bytes(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    bytes[0] = static_cast<char>(value >> 24);
-    bytes[1] = static_cast<char>(value >> 16);
-    bytes[2] = static_cast<char>(value >> 8);
-    bytes[3] = static_cast<char>(value);
-    return bytes;
 }
 
 const QByteArray head("QZ");
@@ -154,7 +145,7 @@ void ota_device::handle_start(const QByteArray &data)
     expected_offset = 0;
     data_frame_count = 0;
     image.clear();
-    QByteArray size_bytes = u32_bytes(options.frame_size);
+    QByteArray size_bytes = big_endian::u32(options.frame_size);
     if (options.start_bytes >= 0) {
         log_line(
             QStringLiteral("fault: start response with %1 data bytes").arg(options.start_bytes));
@@ -215,7 +206,7 @@ void ota_device::handle_data(const QByteArray &data)
     }
     if (data_frame_count == options.second_start_frame) {
         log_line(QStringLiteral("fault: a second start response"));
-        answer(ota_frame::command_start, u32_bytes(options.frame_size), request_size);
+        answer(ota_frame::command_start, big_endian::u32(options.frame_size), request_size);
         return finish(not_completed);
     }
     const QByteArray ack = ota_frame::build_frame(ota_frame::command_data, ack_ok);
