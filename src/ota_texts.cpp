@@ -44,11 +44,13 @@ QString image_refusal(const image_file::read_outcome &read)
         return QStringLiteral("文件读取失败") + read.error_text;
     case image_file::read_status::too_large:
         if (read.size > image_file::max_size_in_start_request)
-            return QStringLiteral("文件过大：%1字节\r\nOTA起始帧只能携带32位的文件大小（最大%2字节）")
+            return QStringLiteral(
+                       "文件过大：%1字节\r\nOTA起始帧只能携带32位的文件大小（最大%2字节）")
                 .arg(read.size)
                 .arg(image_file::max_size_in_start_request);
         if (read.size >= 0)
-            return QStringLiteral("文件过大：%1字节\r\n超过2GB的文件无法一次读入内存").arg(read.size);
+            return QStringLiteral("文件过大：%1字节\r\n超过2GB的文件无法一次读入内存")
+                .arg(read.size);
         return QStringLiteral("文件过大：超过%1字节\r\n超过2GB的文件无法一次读入内存")
             .arg(image_file::max_upgrade_image_size);
     }

@@ -102,8 +102,7 @@ private slots:
         row("awaiting start", "acknowledgement", ack, outcome::nothing, state::awaiting_start);
         row("awaiting start", "end response", end, outcome::nothing, state::awaiting_start);
         row("awaiting start", "bad checksum", bad_sum, outcome::nothing, state::awaiting_start);
-        row("awaiting start", "frame of type 4", bad_type, outcome::nothing,
-            state::awaiting_start);
+        row("awaiting start", "frame of type 4", bad_type, outcome::nothing, state::awaiting_start);
 
         row("transferring", "acknowledgement", ack, outcome::send_next, state::transferring);
         row("transferring", "failed acknowledgement", ack_failed, outcome::refused, state::ending,
@@ -146,8 +145,8 @@ private slots:
         QCOMPARE(session.current_state(), after);
         QCOMPARE(reaction.upgrade, session.current_upgrade());
         // Only a start response that is taken begins a new upgrade.
-        QCOMPARE(session.current_upgrade(), upgrade + (what == outcome::transfer_begun ||
-                                                       (what == outcome::stalled)));
+        QCOMPARE(session.current_upgrade(),
+                 upgrade + (what == outcome::transfer_begun || (what == outcome::stalled)));
         // Frames go out exactly while a transfer is on.
         QCOMPARE(session.next_frame().isEmpty(),
                  after != state::transferring && after != state::awaiting_end);
@@ -201,8 +200,7 @@ private slots:
                  QStringList{"下位机返回的每帧固件大小70000超过65531字节"});
         QCOMPARE(notices(reason::end_early),
                  QStringList{"收到下位机传输结束OTA结束信息\r\nOTA未完成"});
-        QCOMPARE(notices(reason::start_while_running),
-                 QStringList{"接受到错误的升级提醒错误信息"});
+        QCOMPARE(notices(reason::start_while_running), QStringList{"接受到错误的升级提醒错误信息"});
         QCOMPARE(notices(reason::data_refused), QStringList{"下位机返回OTA失败信息"});
         QCOMPARE(notices(reason::end_refused), QStringList{"结束时下位机返回OTA失败信息"});
 
@@ -210,7 +208,8 @@ private slots:
         read.status = image_file::read_status::too_large;
         read.size = qint64(5) << 30;
         QCOMPARE(ota_texts::image_refusal(read),
-                 QString("文件过大：5368709120字节\r\nOTA起始帧只能携带32位的文件大小（最大4294967295字节）"));
+                 QString("文件过大：5368709120字节\r\nOTA起始帧只能携带32位的文件大小（最大42949672"
+                         "95字节）"));
         read.size = qint64(3) << 30;
         QCOMPARE(ota_texts::image_refusal(read),
                  QString("文件过大：3221225472字节\r\n超过2GB的文件无法一次读入内存"));

@@ -205,7 +205,10 @@ private:
             *err = QString::fromUtf8(process.readAllStandardError()).replace("\r\n", "\n");
         return process.exitCode();
     }
-    QString path(const QString &name) const { return dir.filePath(name); }
+    QString path(const QString &name) const
+    {
+        return dir.filePath(name);
+    }
     QTemporaryDir dir;
 };
 

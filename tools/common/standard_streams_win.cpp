@@ -32,12 +32,12 @@ bool is_standard_output(const QString &path)
     if (!file_identity(GetStdHandle(STD_OUTPUT_HANDLE), &out))
         return false;
     const std::wstring native = QDir::toNativeSeparators(path).toStdWString();
-    HANDLE file = CreateFileW(native.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    const bool same = file_identity(file, &target) &&
-                      out.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
-                      out.nFileIndexHigh == target.nFileIndexHigh &&
-                      out.nFileIndexLow == target.nFileIndexLow;
+    HANDLE file =
+        CreateFileW(native.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const bool same =
+        file_identity(file, &target) && out.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+        out.nFileIndexHigh == target.nFileIndexHigh && out.nFileIndexLow == target.nFileIndexLow;
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     return same;

@@ -176,8 +176,7 @@ int run_watch(const QStringList &arguments)
     std::signal(SIGPIPE, SIG_IGN);
     const station_image station{
         QFileInfo(options.image_path).absoluteFilePath(), image,
-        QString::fromLatin1(
-            QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex())};
+        QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex())};
     watch_station watch(options, station);
     return watch.run();
 }
