@@ -14,7 +14,8 @@ struct board
     QProcess device;
     QByteArray from_device, to_device;
     bool slow = false, unplug = false; // a line of some 1 KB/s; the port goes with the device
-    int answers = 0, cut_at = 0, signal_at = 0; // watch: unplug or SIGINT at the Nth answer
+    int answers = 0, cut_at = 0, signal_at = 0; // watch: unplug or signal at the Nth answer
+    int signal_number = SIGINT;
     ~board() { device.kill(), device.waitForFinished(); }
 };
 
@@ -43,6 +44,8 @@ private slots:
             << QStringList{"succeeded|OTA成功", "refused|下位机返回OTA失败信息",
                            "timeout|waiting for the acknowledgement of slice 2 at offset 256"};
         QTest::newRow("SIGINT") << boards{{}} << json << 3 << 130 << QStringList{"interrupted|"};
+        QTest::newRow("SIGHUP") << boards{{}} << QStringList{"--json", "@hup"} << 3 << 130
+                                << QStringList{"interrupted|"};
         QTest::newRow("no such port fails alone, and wins")
             << boards{{}, {"none"}, {"--frame-size", "0"}, {"--silent-after", "1"}} << json << 0
             << 4
@@ -81,6 +84,7 @@ private slots:
         QFETCH(QStringList, tool);
         QFETCH(int, signal_at_answer);
         QFETCH(QStringList, results);
+        const int signal_number = tool.removeAll("@hup") ? SIGHUP : SIGINT;
         QTemporaryDir dir;
         const QByteArray image =
             QByteArray::fromHex("515a03544300ff")
@@ -135,7 +139,7 @@ private slots:
                 for (QByteArray frame;
                      !(frame = ota_frame::take_frame_by_length(b->from_device)).isEmpty();) {
                     if (++answers == signal_at_answer)
-                        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+                        QCOMPARE(::kill(pid_t(process.processId()), signal_number), 0);
                     b->tool_side.write_master(frame);
                 }
                 if (b->unplug && b->device.state() == QProcess::NotRunning)
@@ -195,7 +199,8 @@ private slots:
         // until N boards are reported; "hold": 1.5 s without a report; "unplug N": the link goes;
         // "cut N A": at board N's Ath answer it is pulled out; "signal N A": SIGINT once the tool
         // has written after it;
-        // "alias N": a second link to board N; "stop": SIGINT.
+        // "hangup N A": SIGHUP so; "alias N": a second link to board N; "stop": SIGINT; "rotate":
+        // the log renamed; "second": another station on the same folder.
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("tool");
         QTest::addColumn<int>("exit_code");
@@ -213,6 +218,15 @@ private slots:
         QTest::newRow("SIGINT") << QStringList{"signal 0 1", "plug 0 --silent-after 1"}
                                 << QStringList{"--json"} << 130
                                 << QStringList{"0|interrupted|interrupted|0"};
+        QTest::newRow("SIGHUP") << QStringList{"hangup 0 1", "plug 0 --silent-after 1"}
+                                << QStringList() << 130
+                                << QStringList{"0|interrupted|interrupted|0"};
+        QTest::newRow("log renamed: a new one at the path")
+            << QStringList{"plug 0", "wait 1", "rotate", "plug 1", "wait 2", "stop"} << QStringList()
+            << 130 << passed + QStringList{"1|succeeded|OTA成功"};
+        QTest::newRow("a second station leaves the board alone")
+            << QStringList{"plug 0", "wait 1", "second", "hold", "stop"} << QStringList() << 130
+            << passed;
         QTest::newRow("log cannot be written")
             << QStringList{"plug 0"} << QStringList{"--log", "/dev/full"} << 6 << QStringList();
         QTest::newRow("log in a missing folder")
@@ -229,7 +243,7 @@ private slots:
         QVERIFY(package_files::write(dir.filePath("image.bin"), image) &&
                 QDir(dir.path()).mkdir("p"));
         const auto link = [&](int n) { return dir.filePath("p/b" + QString::number(n)); };
-        QProcess process;
+        QProcess process, second;
         process.start(
             VANTREL_OTA_PATH,
             QStringList{"watch", dir.filePath("image.bin"), "--match", dir.filePath("p/*"),
@@ -243,7 +257,7 @@ private slots:
                 for (auto &[n, b] : boards) {
                     const QByteArray out = b->tool_side.read_available();
                     if (!out.isEmpty() && b->signal_at && b->answers >= b->signal_at)
-                        ::kill(pid_t(process.processId()), SIGINT), b->signal_at = 0;
+                        ::kill(pid_t(process.processId()), b->signal_number), b->signal_at = 0;
                     if (!b->device_side.write_master(out))
                         continue;
                     b->from_device += b->device_side.read_available();
@@ -282,21 +296,38 @@ private slots:
                 QVERIFY(QFile::link(b->tool_side.slave_path(), dir.filePath("p/c0")));
             } else if (words[0] == "stop") {
                 ::kill(pid_t(process.processId()), SIGINT);
+                if (second.state() != QProcess::NotRunning)
+                    ::kill(pid_t(second.processId()), SIGINT);
+            } else if (words[0] == "rotate") {
+                QVERIFY(QFile::rename(dir.filePath("log"), dir.filePath("log.1")));
+            } else if (words[0] == "second") {
+                second.start(VANTREL_OTA_PATH, process.arguments().mid(0, 6) +
+                                                   QStringList{"--log", dir.filePath("log2")});
+                QVERIFY(second.waitForStarted());
             } else if (words[0] == "unplug") {
                 QFile::remove(link(n));
                 QVERIFY(until([&] { return error.contains(link(n) + ": removed"); }));
             } else {
                 (words[0] == "cut" ? b->cut_at : b->signal_at) = words[2].toInt();
+                b->signal_number = words[0] == "hangup" ? SIGHUP : SIGINT;
             }
         }
         until([] { return false; });
         output += process.readAllStandardOutput(), error += process.readAllStandardError();
         QTEST(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, "exit_code");
         QVERIFY2(error.contains(results.isEmpty() ? "the log" : "passed"), qPrintable(error));
+        if (script.contains("second")) // said why, and took no board
+            QVERIFY(second.waitForFinished(5000) && second.readAllStandardOutput().isEmpty() &&
+                    second.readAllStandardError().contains("in use by another program") &&
+                    package_files::read(dir.filePath("log2")).isEmpty());
+        if (script.contains("rotate"))
+            QVERIFY(error.contains("a new one is started"));
         QFile log(dir.filePath("log"));
         QVERIFY(results.isEmpty() || log.open(QIODevice::ReadOnly));
         const QList<QByteArray> records =
-            (log.isOpen() ? log.readAll() : QByteArray()).split('\n').mid(0, results.size());
+            (package_files::read(dir.filePath("log.1")) + (log.isOpen() ? log.readAll() : ""))
+                .split('\n')
+                .mid(0, results.size());
         QCOMPARE(output.count('\n'), results.size()); // nothing shown that is not on record
         const QRegularExpression iso(
             "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$");
