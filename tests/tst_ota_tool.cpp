@@ -222,8 +222,8 @@ private slots:
                                 << QStringList() << 130
                                 << QStringList{"0|interrupted|interrupted|0"};
         QTest::newRow("log renamed: a new one at the path")
-            << QStringList{"plug 0", "wait 1", "rotate", "plug 1", "wait 2", "stop"} << QStringList()
-            << 130 << passed + QStringList{"1|succeeded|OTA成功"};
+            << QStringList{"plug 0", "wait 1", "rotate", "plug 1", "wait 2", "stop"}
+            << QStringList() << 130 << passed + QStringList{"1|succeeded|OTA成功"};
         QTest::newRow("a second station leaves the board alone")
             << QStringList{"plug 0", "wait 1", "second", "hold", "stop"} << QStringList() << 130
             << passed;

@@ -118,8 +118,7 @@ int run_flash(const QStringList &arguments)
     terminal::keep_going_on_closed_pipe();
     interrupt_notifier interrupts;
     if (!interrupts.install())
-        print_error(
-            QStringLiteral("cannot watch for requests to stop; they end the run at once"));
+        print_error(QStringLiteral("cannot watch for requests to stop; they end the run at once"));
 
     port_upgrade::settings line;
     line.baud_rate = options.baud_rate;

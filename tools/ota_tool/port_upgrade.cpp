@@ -46,8 +46,8 @@ void port_upgrade::start()
     if (!port.open(QIODevice::ReadWrite)) {
         // Refused although we may read and write it: someone holds its lock.
         const QFileInfo file(target_.location());
-        busy = port.error() == QSerialPort::PermissionError && file.isReadable() &&
-               file.isWritable();
+        busy =
+            port.error() == QSerialPort::PermissionError && file.isReadable() && file.isWritable();
         return finish(outcome::port_error,
                       QStringLiteral("cannot open: %1").arg(port.errorString()));
     }

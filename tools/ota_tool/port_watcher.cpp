@@ -61,15 +61,15 @@ void port_watcher::start()
 // with a dot is matched only by a part that does too, as the shell does.
 QStringList port_watcher::expand(const QString &pattern)
 {
-    const QString separator = pattern.contains(QLatin1Char('/')) ? QStringLiteral("/")
-                                                                 : QStringLiteral("\\");
+    const QString separator =
+        pattern.contains(QLatin1Char('/')) ? QStringLiteral("/") : QStringLiteral("\\");
     const bool absolute = pattern.startsWith(separator);
     QStringList paths{QString()};
     for (const QString &part : pattern.split(separator, Qt::SkipEmptyParts)) {
         QStringList next;
         for (const QString &base : qAsConst(paths)) {
-            const QString prefix = base.isEmpty() ? (absolute ? separator : QString())
-                                                  : base + separator;
+            const QString prefix =
+                base.isEmpty() ? (absolute ? separator : QString()) : base + separator;
             if (!is_wildcard(part)) {
                 next << prefix + part;
                 continue;

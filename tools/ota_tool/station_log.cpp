@@ -52,7 +52,8 @@ bool station_log::write_whole(const QByteArray &bytes, QString *error)
     if (file.write(bytes) == bytes.size() && durable_file::sync(file, &sync_error))
         return true;
     *error = sync_error.isEmpty() ? file.errorString() : sync_error;
-    if (regular && file.size() != before && !(file.resize(before) && durable_file::sync(file, &sync_error)))
+    if (regular && file.size() != before &&
+        !(file.resize(before) && durable_file::sync(file, &sync_error)))
         *error += QStringLiteral("; and the part written cannot be taken back: %1")
                       .arg(file.errorString());
     return false;
