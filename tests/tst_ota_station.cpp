@@ -31,6 +31,12 @@ struct fake_source : port_source
         return seen;
     }
     QList<seen_port> listed() override { return system_list; }
+    QMap<QString, QSerialPort::PinoutSignals> lines;
+    bool modem_lines(const QString &device, QSerialPort::PinoutSignals *raised) override
+    {
+        return (*raised = lines.value(device)), true;
+    }
+    void release(const QString &) override {}
 };
 
 struct captured // standard output and error into files while a station runs
@@ -43,7 +49,10 @@ struct captured // standard output and error into files while a station runs
             files[fd - 1].open(), fflush(fd == 1 ? stdout : stderr),
                 dup2(files[fd - 1].handle(), fd);
     }
-    QString text(int fd) { return QString::fromUtf8(package_files::read(files[fd - 1].fileName())); }
+    QString text(int fd)
+    {
+        return QString::fromUtf8(package_files::read(files[fd - 1].fileName()));
+    }
     ~captured()
     {
         fflush(stdout), fflush(stderr), dup2(saved[0], 1), dup2(saved[1], 2);
@@ -66,17 +75,20 @@ private slots:
         // runs until ended; null, zero: one that fails at once; file: a regular file; gone: a
         // dangling link); "remove NAME"; "renode DEVICE": its node made again; "scan"; "lock" and
         // "unlock DEVICE" as another station; "rmlog"; "limit N": the log may grow N bytes more;
-        // "hup": SIGHUP.
+        // "hup": SIGHUP; "line DEVICE cts|dsr|-": its raised modem line.
         QTest::addColumn<QStringList>("script");
-        QTest::addColumn<QStringList>("options"); // patterns, "--count N", "log=TEXT"
+        QTest::addColumn<QStringList>("options"); // patterns, --count, --present, "log=TEXT"
         QTest::addColumn<int>("exit_code");
         QTest::addColumn<QStringList>("records"); // NAME|result|part of reason, in log order
         QTest::addColumn<QString>("said");        // on standard error, once
         const QString old = R"({"port":"old","result":"succeeded","reason":"OTA成功"})";
         QTest::newRow("USB ids, serial numbers and listed names")
-            << QStringList{"add tty0 null id=0403:6001 listed", "add tty1 zero sn=A1B2D4 listed",
-                           "add tty2 full id=0403:6015 sn=A1 listed", "add COM10 random listed",
-                           "add COM2 pty1 listed", "scan"}
+            << QStringList{"add tty0 null id=0403:6001 listed",
+                           "add tty1 zero sn=A1B2D4 listed",
+                           "add tty2 full id=0403:6015 sn=A1 listed",
+                           "add COM10 random listed",
+                           "add COM2 pty1 listed",
+                           "scan"}
             << QStringList{"0403:6001", "sn:A1B2D*", "COM1*", "--count", "3"} << 4
             << QStringList{"COM10|port_error|cannot open", "tty0|port_error|cannot open",
                            "tty1|port_error|cannot open"}
@@ -87,8 +99,8 @@ private slots:
             << QStringList{"/d/usb-*", "--count", "1"} << 4
             << QStringList{"/d/usb-b|port_error|cannot open"} << "";
         QTest::newRow("swapped before the upgrade noticed")
-            << QStringList{"add /d/a pty0", "scan", "remove /d/a", "scan", "add /d/a pty0", "scan",
-                           "hup"}
+            << QStringList{"add /d/a pty0", "scan", "remove /d/a", "scan",
+                           "add /d/a pty0", "scan", "hup"}
             << QStringList{"/d/*"} << 130
             << QStringList{"/d/a|port_error|removed while its upgrade was running",
                            "/d/a|interrupted|"}
@@ -98,13 +110,13 @@ private slots:
             << QStringList{"/d/*", "--count", "2"} << 4
             << QStringList{"/d/a|port_error|", "/d/a|port_error|"} << "";
         QTest::newRow("held by another station until it is free")
-            << QStringList{"lock pty0", "add /d/a pty0", "add /d/b pty1", "scan", "scan",
-                           "unlock pty0", "scan", "hup"}
+            << QStringList{"lock pty0", "add /d/a pty0", "add /d/b pty1", "scan",
+                           "scan",      "unlock pty0",   "scan",          "hup"}
             << QStringList{"/d/*"} << 130 << QStringList{"/d/b|interrupted|", "/d/a|interrupted|"}
             << "/d/a: in use by another program";
         QTest::newRow("SIGHUP") << QStringList{"add /d/a pty0", "scan", "hup"}
-                                << QStringList{"/d/*"} << 130
-                                << QStringList{"/d/a|interrupted|"} << "";
+                                << QStringList{"/d/*"} << 130 << QStringList{"/d/a|interrupted|"}
+                                << "";
         QTest::newRow("log removed: records go to a new one")
             << QStringList{"add /d/a null", "scan", "rmlog", "add /d/b zero", "scan"}
             << QStringList{"/d/*", "--count", "2", "log=" + old + "\n"} << 4
@@ -117,6 +129,12 @@ private slots:
             << QStringList{"add /d/a pty0", "scan", "limit 60", "hup"}
             << QStringList{"/d/*", "log=" + old + "\n"} << 6 << QStringList{"old|succeeded|"}
             << "STATION STOPPED";
+        QTest::newRow("a board each time the presence line rises")
+            << QStringList{"add /d/a null", "scan",          "line null cts", "scan",
+                           "line null dsr", "scan",          "scan",          "line null -",
+                           "scan",          "line null dsr", "scan"}
+            << QStringList{"/d/*", "--present", "dsr", "--count", "2"} << 4
+            << QStringList{"/d/a|port_error|dsr", "/d/a|port_error|dsr"} << "";
     }
     void station()
     {
@@ -126,21 +144,20 @@ private slots:
         QFETCH(QString, said);
         QTemporaryDir dir;
         pty_pair ptys[2];
-        const QMap<QString, QString> devices{{"pty0", ptys[0].slave_path()},
-                                             {"pty1", ptys[1].slave_path()},
-                                             {"null", "/dev/null"},
-                                             {"zero", "/dev/zero"},
-                                             {"full", "/dev/full"},
-                                             {"random", "/dev/urandom"},
-                                             {"file", dir.filePath("log")}};
+        const QMap<QString, QString> devices{
+            {"pty0", ptys[0].slave_path()}, {"pty1", ptys[1].slave_path()},
+            {"null", "/dev/null"},          {"zero", "/dev/zero"},
+            {"full", "/dev/full"},          {"random", "/dev/urandom"},
+            {"file", dir.filePath("log")}};
         watch_options watch;
         watch.log_path = dir.filePath("log");
         watch.timeout_ms = 0;
         for (int i = 0; i < options.size(); ++i)
-            options[i] == "--count"          ? void(watch.count = options[++i].toInt())
-            : options[i].startsWith("log=") ? void(package_files::write(watch.log_path,
-                                                                         options[i].mid(4).toUtf8()))
-                                             : void(watch.patterns << options[i]);
+            options[i] == "--present" ? void(watch.present = options[++i])
+            : options[i] == "--count" ? void(watch.count = options[++i].toInt())
+            : options[i].startsWith("log=")
+                ? void(package_files::write(watch.log_path, options[i].mid(4).toUtf8()))
+                : void(watch.patterns << options[i]);
         auto owned = std::make_unique<fake_source>();
         fake_source &source = *owned;
         std::map<QString, std::unique_ptr<QLockFile>> locks;
@@ -182,6 +199,10 @@ private slots:
                     const rlim_t size = rlim_t(QFileInfo(watch.log_path).size() + words[1].toInt());
                     const rlimit limit{size, RLIM_INFINITY};
                     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+                } else if (words[0] == "line") {
+                    source.lines[device] = words[2] == "cts"   ? QSerialPort::ClearToSendSignal
+                                           : words[2] == "dsr" ? QSerialPort::DataSetReadySignal
+                                                               : QSerialPort::NoSignal;
                 } else if (words[0] == "hup") {
                     raise(SIGHUP);
                     QTRY_VERIFY(station.is_stopping());
@@ -199,7 +220,7 @@ private slots:
             const QJsonObject o = QJsonDocument::fromJson(line).object();
             found << (o.isEmpty() ? QString(line.isEmpty() ? "" : "@cut")
                                   : QStringList{o["port"].toString(), o["result"].toString(),
-                                                o["reason"].toString()}
+                                                o["reason"].toString(), o["started_on"].toString()}
                                         .join('|'));
         }
         found.removeAll("");

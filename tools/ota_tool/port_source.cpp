@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <map>
+
 namespace {
 
 class system_source : public port_source
@@ -47,6 +49,25 @@ public:
         }
         return ports;
     }
+
+    bool modem_lines(const QString &device, QSerialPort::PinoutSignals *lines) override
+    {
+        std::unique_ptr<QSerialPort> &port = held[device];
+        if (!port) {
+            port = std::make_unique<QSerialPort>();
+            port->setPortName(device);
+        }
+        if (!port->isOpen() && !port->open(QIODevice::ReadOnly))
+            return false;
+        port->clearError();
+        *lines = port->pinoutSignals();
+        return port->error() == QSerialPort::NoError;
+    }
+
+    void release(const QString &device) override { held.erase(device); }
+
+private:
+    std::map<QString, std::unique_ptr<QSerialPort>> held;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #define PORT_SOURCE_H
 
 #include <QList>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,11 @@ public:
     virtual seen_port look_up(const QString &path) = 0;
     // The system's list; a walk through udev on Linux, so asked only when needed.
     virtual QList<seen_port> listed() = 0;
+    // A port's modem-status lines (CTS, DSR, DCD); false when they cannot be
+    // read. The port is held open from then on until release(), which must
+    // come before anything else opens it.
+    virtual bool modem_lines(const QString &device, QSerialPort::PinoutSignals *lines) = 0;
+    virtual void release(const QString &device) = 0;
 };
 
 // The system's ports, through Qt.

@@ -22,7 +22,13 @@ watch_station::watch_station(const watch_options &options, const station_image &
 {
     connect(&watcher, &port_watcher::appeared, this, &watch_station::port_appeared);
     connect(&watcher, &port_watcher::disappeared, this, &watch_station::port_disappeared);
-    connect(&watcher, &port_watcher::looked, this, &watch_station::retry_waiting);
+    connect(&watcher, &port_watcher::looked, this, &watch_station::after_look);
+    if (options.present == QLatin1String("cts"))
+        presence_line = QSerialPort::ClearToSendSignal;
+    else if (options.present == QLatin1String("dsr"))
+        presence_line = QSerialPort::DataSetReadySignal;
+    else if (options.present == QLatin1String("dcd"))
+        presence_line = QSerialPort::DataCarrierDetectSignal;
     connect(&interrupts, &interrupt_notifier::interrupted, this, &watch_station::interrupt);
     status_timer.setInterval(status_interval_ms);
     connect(&status_timer, &QTimer::timeout, this, &watch_station::show_status);
@@ -90,10 +96,13 @@ void watch_station::port_appeared(const found_port &port)
         if (boards.count(port.device) != 0)
             return;
     }
-    start_board(port);
+    if (presence_line != QSerialPort::NoSignal)
+        fixtures[port.device] = port;
+    else
+        start_board(port, QStringLiteral("port"));
 }
 
-bool watch_station::start_board(const found_port &port)
+bool watch_station::start_board(const found_port &port, const QString &started_on)
 {
     if (stopping || interrupt_notifier::requested() ||
         (options.count > 0 && started >= options.count))
@@ -114,6 +123,7 @@ bool watch_station::start_board(const found_port &port)
     board *plugged = added.get();
     plugged->port = port;
     plugged->lock = std::move(lock);
+    plugged->started_on = started_on;
     port_upgrade::settings line;
     line.baud_rate = options.baud_rate;
     line.timeout_ms = options.timeout_ms;
@@ -130,6 +140,8 @@ bool watch_station::start_board(const found_port &port)
 void watch_station::port_disappeared(const found_port &port)
 {
     waiting.erase(port.device);
+    fixtures.erase(port.device);
+    source->release(port.device);
     const auto known = boards.find(port.device);
     if (known == boards.end())
         return;
@@ -141,12 +153,36 @@ void watch_station::port_disappeared(const found_port &port)
         known->second->present = false;
 }
 
-void watch_station::retry_waiting()
+void watch_station::after_look()
 {
+    if (presence_line != QSerialPort::NoSignal)
+        return check_presence();
     const std::map<QString, found_port> ports = waiting;
     for (const auto &entry : ports)
         if (boards.count(entry.first) == 0)
-            start_board(entry.second);
+            start_board(entry.second, QStringLiteral("port"));
+}
+
+void watch_station::check_presence()
+{
+    for (const auto &entry : fixtures) {
+        const auto known = boards.find(entry.first);
+        // A board in progress holds its port; the line is read again once it ends.
+        if (known != boards.end() && !known->second->upgrade->is_finished())
+            continue;
+        QSerialPort::PinoutSignals lines;
+        const bool raised = source->modem_lines(entry.first, &lines) && (lines & presence_line);
+        if (known != boards.end()) {
+            // Fallen: the board has been taken off, the next one is new.
+            if (!raised)
+                boards.erase(known);
+        } else if (raised) {
+            source->release(entry.first);
+            start_board(entry.second, options.present);
+        }
+        if (stopping)
+            return;
+    }
 }
 
 void watch_station::board_finished(board *finished)
@@ -186,7 +222,7 @@ void watch_station::board_finished(board *finished)
 bool watch_station::report(const board &finished)
 {
     const board_report report{finished.port, *finished.upgrade, finished.start,
-                              QDateTime::currentDateTime()};
+                              QDateTime::currentDateTime(), finished.started_on};
     const QJsonObject record = board_record(report, image);
     QString error;
     // A board is never counted without its record.
@@ -245,8 +281,9 @@ void watch_station::show_status()
     for (const auto &entry : boards)
         if (!entry.second->upgrade->is_finished())
             running << entry.second->upgrade.get();
-    print_status(QStringLiteral("\r\x1b[2K") +
-                 status_line(running, passed, failed, terminal::width(stderr)));
+    print_status(QStringLiteral("\r\x1b[2K") + status_line(running, passed, failed,
+                                                           options.present.toUpper(),
+                                                           terminal::width(stderr)));
 }
 
 void watch_station::clear_status()

@@ -21,7 +21,9 @@
 // A flashing station: every matching port that appears is upgraded at once
 // with its own port_upgrade, the others going on; after its result a port is
 // left alone until it disappears, and the board in it when it comes back is a
-// new board, whatever its old upgrade was doing. Each finished board is
+// new board, whatever its old upgrade was doing. On a fixture whose adapters
+// stay plugged in, a board starts instead when the port's presence line
+// rises, and is a new board once the line has fallen. Each finished board is
 // recorded (when there is a log) before it is shown. A port that another
 // program holds is no board of this station: it is tried again until it is
 // free.
@@ -56,13 +58,16 @@ private:
         std::unique_ptr<port_upgrade> upgrade;
         std::unique_ptr<QLockFile> lock;
         QDateTime start;
+        // Which rule started it: "port" (its port appeared) or the presence line.
+        QString started_on;
         bool present = true;
     };
 
     void port_appeared(const found_port &port);
     void port_disappeared(const found_port &port);
-    void retry_waiting();
-    bool start_board(const found_port &port);
+    void after_look();
+    void check_presence();
+    bool start_board(const found_port &port, const QString &started_on);
     void board_finished(board *finished);
     bool report(const board &finished);
     void interrupt();
@@ -84,6 +89,9 @@ private:
     std::map<QString, std::unique_ptr<board>> boards; // by device
     // Present, but held by another program.
     std::map<QString, found_port> waiting;
+    // With a presence line: the fixture's ports, whose boards start when it rises.
+    std::map<QString, found_port> fixtures;
+    QSerialPort::PinoutSignal presence_line = QSerialPort::NoSignal;
     int started = 0, passed = 0, failed = 0, interrupted = 0;
     int worst_code = exit_ok;
     bool stopping = false;
