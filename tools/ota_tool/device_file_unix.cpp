@@ -15,8 +15,7 @@ QString device_file::instance(const QString &path)
     struct stat status = {};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return QString();
-    return QStringLiteral("%1:%2.%3")
-        .arg(qulonglong(status.st_ino))
-        .arg(qlonglong(status.st_ctim.tv_sec))
-        .arg(qlonglong(status.st_ctim.tv_nsec));
+    // A node made again has a new inode; its times are no guide, since udev
+    // changes the owner and mode of a new node a moment after it appears.
+    return QString::number(qulonglong(status.st_ino));
 }
