@@ -193,6 +193,25 @@ private slots:
         }
     }
 
+    // The operator's terminal closed: the hang-up interrupts, and the summary that can no longer
+    // be shown is no failure of its own.
+    void hangup_on_a_terminal()
+    {
+        QTemporaryDir dir;
+        pty_pair terminal, line;
+        QVERIFY(package_files::write(dir.filePath("image.bin"), QByteArray(5000, 'x')));
+        QProcess process;
+        process.setStandardOutputFile(terminal.slave_path());
+        process.setStandardErrorFile(terminal.slave_path());
+        process.start(VANTREL_OTA_PATH,
+                      {"flash", dir.filePath("image.bin"), "-t0", "--port", line.slave_path()});
+        QVERIFY(!line.read_master(1, 10000).isEmpty() && !terminal.read_master(1).isEmpty());
+        terminal.close_master();
+        ::kill(pid_t(process.processId()), SIGHUP);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
+    }
+
     void watch_data()
     {
         // Steps: "plug N [simulator options]" links board N into the watched folder; "wait N"
