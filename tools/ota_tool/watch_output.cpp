@@ -68,10 +68,11 @@ QString status_line(const QList<const port_upgrade *> &running, int passed, int 
     const QString rule = presence_line.isEmpty()
                              ? QStringLiteral("boards start when plugged in")
                              : QStringLiteral("boards start when %1 rises").arg(presence_line);
+    const QString on = presence_line.isEmpty() ? QString() : QStringLiteral(" on ") + presence_line;
     const QString doing = running.isEmpty() ? QStringLiteral("waiting for boards (%1)").arg(rule)
-                                            : QStringLiteral("%1 in progress: %2")
+                                            : QStringLiteral("%1 in progress%2: %3")
                                                   .arg(running.size())
-                                                  .arg(boards.join(QStringLiteral(", ")));
+                                                  .arg(on, boards.join(QStringLiteral(", ")));
     return QStringLiteral("%1 | passed %2, failed %3")
         .arg(doing)
         .arg(passed)
