@@ -74,8 +74,9 @@ private slots:
         // Steps: "add NAME DEVICE [sn=S] [id=V:P] [listed]" (DEVICE pty0, pty1: a board that
         // runs until ended; null, zero: one that fails at once; file: a regular file; gone: a
         // dangling link); "remove NAME"; "renode DEVICE": its node made again; "scan"; "lock" and
-        // "unlock DEVICE" as another station; "rmlog"; "limit N": the log may grow N bytes more;
-        // "hup": SIGHUP; "line DEVICE cts|dsr|-": its raised modem line.
+        // "unlock DEVICE" as another station; "hold" and "unhold DEVICE" as another program;
+        // "rmlog"; "limit N": the log may grow N bytes more; "hup": SIGHUP; "line DEVICE
+        // cts|dsr|-": its raised modem line.
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("options"); // patterns, --count, --present, "log=TEXT"
         QTest::addColumn<int>("exit_code");
@@ -113,6 +114,11 @@ private slots:
             << QStringList{"lock pty0", "add /d/a pty0", "add /d/b pty1", "scan",
                            "scan",      "unlock pty0",   "scan",          "hup"}
             << QStringList{"/d/*"} << 130 << QStringList{"/d/b|interrupted|", "/d/a|interrupted|"}
+            << "/d/a: in use by another program";
+        QTest::newRow("open in another program until it is free")
+            << QStringList{"hold pty0",   "add /d/a pty0", "scan", "scan",
+                           "unhold pty0", "scan",          "hup"}
+            << QStringList{"/d/*"} << 130 << QStringList{"/d/a|interrupted|"}
             << "/d/a: in use by another program";
         QTest::newRow("SIGHUP") << QStringList{"add /d/a pty0", "scan", "hup"}
                                 << QStringList{"/d/*"} << 130 << QStringList{"/d/a|interrupted|"}
@@ -161,6 +167,7 @@ private slots:
         auto owned = std::make_unique<fake_source>();
         fake_source &source = *owned;
         std::map<QString, std::unique_ptr<QLockFile>> locks;
+        std::map<QString, std::unique_ptr<QSerialPort>> held;
         int exit_code = -1;
         QString error;
         {
@@ -193,6 +200,11 @@ private slots:
                     QVERIFY(locks[device]->tryLock(0));
                 } else if (words[0] == "unlock") {
                     locks.erase(device);
+                } else if (words[0] == "hold") {
+                    held[device] = std::make_unique<QSerialPort>(device);
+                    QVERIFY(held[device]->open(QIODevice::ReadWrite));
+                } else if (words[0] == "unhold") {
+                    held.erase(device);
                 } else if (words[0] == "rmlog") {
                     QVERIFY(QFile::remove(watch.log_path));
                 } else if (words[0] == "limit") {

@@ -117,8 +117,8 @@ bool watch_station::start_board(const found_port &port, const QString &started_o
         waiting[port.device] = port;
         return false;
     }
-    waiting.erase(port.device);
-    note(QStringLiteral("%1: found (%2)").arg(port.target.given, port.device));
+    if (waiting.count(port.device) == 0)
+        note(QStringLiteral("%1: found (%2)").arg(port.target.given, port.device));
     auto added = std::make_unique<board>();
     board *plugged = added.get();
     plugged->port = port;
@@ -134,6 +134,9 @@ bool watch_station::start_board(const found_port &port, const QString &started_o
     connect(plugged->upgrade.get(), &port_upgrade::finished, this,
             [this, plugged] { board_finished(plugged); });
     plugged->upgrade->start();
+    // Still ours unless another program had the port open.
+    if (boards.count(port.device) != 0)
+        waiting.erase(port.device);
     return true;
 }
 
@@ -191,8 +194,9 @@ void watch_station::board_finished(board *finished)
     if (finished->upgrade->port_busy() && !stopping) {
         // Not a board of ours: opened by another program first.
         --started;
-        message(QStringLiteral("%1: in use by another program; taken when it is free")
-                    .arg(finished->port.target.given));
+        if (waiting.count(device) == 0)
+            message(QStringLiteral("%1: in use by another program; taken when it is free")
+                        .arg(finished->port.target.given));
         waiting[device] = finished->port;
         finished->upgrade.release()->deleteLater();
         boards.erase(device);
