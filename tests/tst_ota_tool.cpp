@@ -14,7 +14,8 @@ struct board
     QProcess device;
     QByteArray from_device, to_device;
     bool slow = false, unplug = false; // a line of some 1 KB/s; the port goes with the device
-    int answers = 0, cut_at = 0, signal_at = 0; // watch: unplug or SIGINT at the Nth answer
+    int answers = 0, cut_at = 0, signal_at = 0; // watch: unplug or signal at the Nth answer
+    int signal_number = SIGINT;
     ~board() { device.kill(), device.waitForFinished(); }
 };
 
@@ -43,6 +44,8 @@ private slots:
             << QStringList{"succeeded|OTA成功", "refused|下位机返回OTA失败信息",
                            "timeout|waiting for the acknowledgement of slice 2 at offset 256"};
         QTest::newRow("SIGINT") << boards{{}} << json << 3 << 130 << QStringList{"interrupted|"};
+        QTest::newRow("SIGHUP") << boards{{}} << QStringList{"--json", "@hup"} << 3 << 130
+                                << QStringList{"interrupted|"};
         QTest::newRow("no such port fails alone, and wins")
             << boards{{}, {"none"}, {"--frame-size", "0"}, {"--silent-after", "1"}} << json << 0
             << 4
@@ -81,6 +84,7 @@ private slots:
         QFETCH(QStringList, tool);
         QFETCH(int, signal_at_answer);
         QFETCH(QStringList, results);
+        const int signal_number = tool.removeAll("@hup") ? SIGHUP : SIGINT;
         QTemporaryDir dir;
         const QByteArray image =
             QByteArray::fromHex("515a03544300ff")
@@ -135,7 +139,7 @@ private slots:
                 for (QByteArray frame;
                      !(frame = ota_frame::take_frame_by_length(b->from_device)).isEmpty();) {
                     if (++answers == signal_at_answer)
-                        QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+                        QCOMPARE(::kill(pid_t(process.processId()), signal_number), 0);
                     b->tool_side.write_master(frame);
                 }
                 if (b->unplug && b->device.state() == QProcess::NotRunning)
@@ -189,13 +193,33 @@ private slots:
         }
     }
 
+    // The operator's terminal closed: the hang-up interrupts, and the summary that can no longer
+    // be shown is no failure of its own.
+    void hangup_on_a_terminal()
+    {
+        QTemporaryDir dir;
+        pty_pair terminal, line;
+        QVERIFY(package_files::write(dir.filePath("image.bin"), QByteArray(5000, 'x')));
+        QProcess process;
+        process.setStandardOutputFile(terminal.slave_path());
+        process.setStandardErrorFile(terminal.slave_path());
+        process.start(VANTREL_OTA_PATH,
+                      {"flash", dir.filePath("image.bin"), "-t0", "--port", line.slave_path()});
+        QVERIFY(!line.read_master(1, 10000).isEmpty() && !terminal.read_master(1).isEmpty());
+        terminal.close_master();
+        ::kill(pid_t(process.processId()), SIGHUP);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
+    }
+
     void watch_data()
     {
         // Steps: "plug N [simulator options]" links board N into the watched folder; "wait N"
         // until N boards are reported; "hold": 1.5 s without a report; "unplug N": the link goes;
         // "cut N A": at board N's Ath answer it is pulled out; "signal N A": SIGINT once the tool
         // has written after it;
-        // "alias N": a second link to board N; "stop": SIGINT.
+        // "hangup N A": SIGHUP so; "alias N": a second link to board N; "stop": SIGINT; "rotate":
+        // the log renamed; "second": another station on the same folder.
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("tool");
         QTest::addColumn<int>("exit_code");
@@ -213,8 +237,19 @@ private slots:
         QTest::newRow("SIGINT") << QStringList{"signal 0 1", "plug 0 --silent-after 1"}
                                 << QStringList{"--json"} << 130
                                 << QStringList{"0|interrupted|interrupted|0"};
+        QTest::newRow("SIGHUP") << QStringList{"hangup 0 1", "plug 0 --silent-after 1"}
+                                << QStringList() << 130
+                                << QStringList{"0|interrupted|interrupted|0"};
+        QTest::newRow("log renamed: a new one at the path")
+            << QStringList{"plug 0", "wait 1", "rotate", "plug 1", "wait 2", "stop"}
+            << QStringList() << 130 << passed + QStringList{"1|succeeded|OTA成功"};
+        QTest::newRow("a second station leaves the board alone")
+            << QStringList{"plug 0", "wait 1", "second", "hold", "stop"} << QStringList() << 130
+            << passed;
         QTest::newRow("log cannot be written")
             << QStringList{"plug 0"} << QStringList{"--log", "/dev/full"} << 6 << QStringList();
+        QTest::newRow("disk full in the middle of a record")
+            << QStringList{"plug 0"} << QStringList{"@full-disk"} << 6 << QStringList();
         QTest::newRow("log in a missing folder")
             << QStringList{"plug 0"} << QStringList{"--log", "/nonexistent/log"} << 6
             << QStringList();
@@ -229,12 +264,24 @@ private slots:
         QVERIFY(package_files::write(dir.filePath("image.bin"), image) &&
                 QDir(dir.path()).mkdir("p"));
         const auto link = [&](int n) { return dir.filePath("p/b" + QString::number(n)); };
-        QProcess process;
-        process.start(
-            VANTREL_OTA_PATH,
-            QStringList{"watch", dir.filePath("image.bin"), "--match", dir.filePath("p/*"),
-                        "--timeout", "1"} +
-                (tool.contains("--log") ? tool : tool + QStringList{"--log", dir.filePath("log")}));
+        QProcess process, second;
+        // "@full-disk": the log may not pass 512 bytes, which the record after these 400 does.
+        const bool full_disk = tool.removeAll("@full-disk");
+        QVERIFY(!full_disk || package_files::write(dir.filePath("log"),
+                                                   "{\"pad\":\"" + QByteArray(389, '-') + "\"}\n"));
+        const QStringList arguments =
+            QStringList{VANTREL_OTA_PATH,
+                        "watch",
+                        dir.filePath("image.bin"),
+                        "--match",
+                        dir.filePath("p/*"),
+                        "--timeout",
+                        "1"} +
+            (tool.contains("--log") ? tool : tool + QStringList{"--log", dir.filePath("log")});
+        process.start("sh",
+                      QStringList{"-c", QString("trap '' XFSZ; ulimit -f %1; exec \"$0\" \"$@\"")
+                                            .arg(full_disk ? "1" : "unlimited")} +
+                          arguments);
         std::map<int, std::unique_ptr<board>> boards;
         QString output, error;
         QDeadlineTimer deadline(15000);
@@ -243,7 +290,7 @@ private slots:
                 for (auto &[n, b] : boards) {
                     const QByteArray out = b->tool_side.read_available();
                     if (!out.isEmpty() && b->signal_at && b->answers >= b->signal_at)
-                        ::kill(pid_t(process.processId()), SIGINT), b->signal_at = 0;
+                        ::kill(pid_t(process.processId()), b->signal_number), b->signal_at = 0;
                     if (!b->device_side.write_master(out))
                         continue;
                     b->from_device += b->device_side.read_available();
@@ -282,22 +329,42 @@ private slots:
                 QVERIFY(QFile::link(b->tool_side.slave_path(), dir.filePath("p/c0")));
             } else if (words[0] == "stop") {
                 ::kill(pid_t(process.processId()), SIGINT);
+                if (second.state() != QProcess::NotRunning)
+                    ::kill(pid_t(second.processId()), SIGINT);
+            } else if (words[0] == "rotate") {
+                QVERIFY(QFile::rename(dir.filePath("log"), dir.filePath("log.1")));
+            } else if (words[0] == "second") {
+                second.start(VANTREL_OTA_PATH,
+                             arguments.mid(1, 6) + QStringList{"--log", dir.filePath("log2")});
+                QVERIFY(second.waitForStarted());
             } else if (words[0] == "unplug") {
                 QFile::remove(link(n));
                 QVERIFY(until([&] { return error.contains(link(n) + ": removed"); }));
             } else {
                 (words[0] == "cut" ? b->cut_at : b->signal_at) = words[2].toInt();
+                b->signal_number = words[0] == "hangup" ? SIGHUP : SIGINT;
             }
         }
         until([] { return false; });
         output += process.readAllStandardOutput(), error += process.readAllStandardError();
         QTEST(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, "exit_code");
         QVERIFY2(error.contains(results.isEmpty() ? "the log" : "passed"), qPrintable(error));
+        if (script.contains("second")) // said why, and took no board
+            QVERIFY((second.state() == QProcess::NotRunning || second.waitForFinished(5000)) &&
+                    second.readAllStandardOutput().isEmpty() &&
+                    second.readAllStandardError().contains("in use by another program") &&
+                    package_files::read(dir.filePath("log2")).isEmpty());
+        if (script.contains("rotate"))
+            QVERIFY(error.contains("a new one is started"));
         QFile log(dir.filePath("log"));
         QVERIFY(results.isEmpty() || log.open(QIODevice::ReadOnly));
         const QList<QByteArray> records =
-            (log.isOpen() ? log.readAll() : QByteArray()).split('\n').mid(0, results.size());
+            (package_files::read(dir.filePath("log.1")) + (log.isOpen() ? log.readAll() : ""))
+                .split('\n')
+                .mid(0, results.size());
         QCOMPARE(output.count('\n'), results.size()); // nothing shown that is not on record
+        for (const QByteArray &line : package_files::read(dir.filePath("log")).split('\n'))
+            QVERIFY2(line.isEmpty() || QJsonDocument::fromJson(line).isObject(), line.constData());
         const QRegularExpression iso(
             "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$");
         QStringList expected = results;

@@ -26,6 +26,7 @@ QCommandLineOption match_option{
     {QStringLiteral("m"), QStringLiteral("match")}, QString(), QStringLiteral("pattern")};
 QCommandLineOption log_option{QStringLiteral("log"), QString(), QStringLiteral("file")};
 QCommandLineOption count_option{QStringLiteral("count"), QString(), QStringLiteral("boards")};
+QCommandLineOption present_option{QStringLiteral("present"), QString(), QStringLiteral("line")};
 
 bool parse(QCommandLineParser &parser, const QStringList &arguments)
 {
@@ -93,7 +94,7 @@ QString tool_usage()
         "  flash IMAGE --port P [--port P ...] [--baud N] [--timeout SECONDS] [--json]\n"
         "      upgrade every port at once with IMAGE\n"
         "  watch IMAGE --match PATTERN [--match PATTERN ...] [--baud N] [--timeout S]\n"
-        "        [--log FILE] [--json] [--count N]\n"
+        "        [--log FILE] [--json] [--count N] [--present cts|dsr|dcd]\n"
         "      a flashing station: upgrade every matching port as it appears, each\n"
         "      once until it is unplugged\n"
         "Options of flash:\n"
@@ -116,6 +117,10 @@ QString tool_usage()
         "                       written stops the station (exit 6)\n"
         "      --json           one JSON record per finished board on stdout\n"
         "      --count N        end after N boards; exit as flash would for them\n"
+        "      --present LINE   a fixture whose adapters stay plugged in: a board\n"
+        "                       starts when LINE (cts, dsr or dcd) rises, and is a\n"
+        "                       new board once it has fallen; without it, when its\n"
+        "                       port appears\n"
         "Exit status: 0 every port succeeded, 1 refused or failed, 2 usage error,\n"
         "3 image file, 4 port not opened or lost, 5 timeout, 6 results not written\n"
         "to standard output, 130 interrupted; with mixed results the first of 130,\n"
@@ -159,12 +164,20 @@ bool parse_watch_options(const QStringList &arguments, watch_options *options, b
 {
     QCommandLineParser parser;
     parser.addOptions({match_option, baud_option, timeout_option, log_option, json_option,
-                       count_option, verbose_option, help_option});
+                       count_option, present_option, verbose_option, help_option});
     if (!parse(parser, arguments))
         return false;
     if (parser.isSet(help_option)) {
         *help = true;
         return true;
+    }
+    options->present = parser.value(present_option).toLower();
+    if (parser.isSet(present_option) &&
+        !QStringList{QStringLiteral("cts"), QStringLiteral("dsr"), QStringLiteral("dcd")}.contains(
+            options->present)) {
+        print_error(QStringLiteral("--present: '%1' is none of cts, dsr, dcd")
+                        .arg(parser.value(present_option)));
+        return false;
     }
     if (!read_image_path(parser, QStringLiteral("watch"), &options->image_path))
         return false;

@@ -42,6 +42,9 @@ struct watch_options
     bool verbose = false;
     // End once this many boards have finished; 0 runs until a signal.
     int count = 0;
+    // A fixture's presence line (cts, dsr or dcd): a board starts when it
+    // rises; empty: when its port appears.
+    QString present;
 };
 
 struct ports_options

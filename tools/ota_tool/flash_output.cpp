@@ -1,13 +1,16 @@
 #include "flash_output.h"
 
 #include "flash_options.h"
+#include "interrupt_notifier.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
+#include "terminal.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -17,10 +20,17 @@ constexpr int redraw_interval_ms = 200;
 
 bool write_utf8(FILE *stream, const QString &text)
 {
+    // A terminal that has been closed takes nothing more, and that is no
+    // failure of the results: a file or a pipe still gets them.
+    if (interrupt_notifier::terminal_closed() && terminal::is_terminal(stream))
+        return true;
     const QByteArray bytes = text.toUtf8();
     const bool written =
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size());
-    return std::fflush(stream) == 0 && written;
+    if (std::fflush(stream) == 0 && written)
+        return true;
+    // A hung-up terminal no longer even says it is one: it only fails.
+    return interrupt_notifier::terminal_closed() && errno == EIO;
 }
 
 QString json_line(const QJsonObject &object)

@@ -3,34 +3,33 @@
 
 #include <QObject>
 
-class QSocketNotifier;
-
-// SIGINT and SIGTERM, brought into the event loop. The handler only sets a
-// flag and writes one byte into a socket pair; the event loop reads it and
-// emits interrupted(). Senders check requested() before every write, so no
-// frame goes out once a signal has arrived, even if its answer is handled
-// before the notifier's turn comes.
+// Requests to stop, brought into the event loop: SIGINT, SIGTERM and SIGHUP
+// on Unix; Ctrl-C, Ctrl-Break and a closed console window on Windows. The
+// handler only records the request and wakes the event loop, which emits
+// interrupted(). Senders check requested() before every write, so no frame
+// goes out once a request has arrived, even if its answer is handled before
+// the notifier's turn comes.
 class interrupt_notifier : public QObject
 {
     Q_OBJECT
 
 public:
     explicit interrupt_notifier(QObject *parent = nullptr);
+    // Restores the default handling and forgets the request.
     ~interrupt_notifier() override;
 
-    // Installs the handlers; false when the socket pair cannot be made.
+    // Installs the handlers; false when they cannot be installed.
     bool install();
     static bool requested();
-    // The signal that arrived first (SIGINT or SIGTERM), 0 before any.
-    static int signal_number();
+    // The terminal or console went away (SIGHUP, a closed window): nothing
+    // more can be shown on it.
+    static bool terminal_closed();
 
 signals:
     void interrupted();
 
 private:
     void drain();
-
-    QSocketNotifier *notifier = nullptr;
 };
 
 #endif // INTERRUPT_NOTIFIER_H

@@ -7,6 +7,7 @@
 #include "ota_texts.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
+#include "terminal.h"
 #include "watch_station.h"
 
 #include <QCoreApplication>
@@ -17,9 +18,7 @@
 #include <QSerialPortInfo>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -120,11 +119,10 @@ int run_flash(const QStringList &arguments)
 
     // A reader that stops early (`| head -1`) must not take the boards'
     // results and the exit code with it.
-    std::signal(SIGPIPE, SIG_IGN);
+    terminal::keep_going_on_closed_pipe();
     interrupt_notifier interrupts;
     if (!interrupts.install())
-        print_error(
-            QStringLiteral("cannot watch for SIGINT and SIGTERM; they end the run at once"));
+        print_error(QStringLiteral("cannot watch for requests to stop; they end the run at once"));
 
     port_upgrade::settings line;
     line.baud_rate = options.baud_rate;
@@ -149,7 +147,7 @@ int run_flash(const QStringList &arguments)
             upgrade->interrupt();
     });
 
-    progress_display progress(views, isatty(STDERR_FILENO) != 0);
+    progress_display progress(views, terminal::is_terminal(stderr));
     for (const auto &upgrade : upgrades)
         upgrade->start();
     if (running > 0)
@@ -173,7 +171,7 @@ int run_watch(const QStringList &arguments)
     QByteArray image;
     if (!read_nonempty_image(options.image_path, &image))
         return exit_image;
-    std::signal(SIGPIPE, SIG_IGN);
+    terminal::keep_going_on_closed_pipe();
     const station_image station{
         QFileInfo(options.image_path).absoluteFilePath(), image,
         QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex())};

@@ -6,6 +6,10 @@ QString port_target::location() const
 {
     if (listed)
         return info.systemLocation();
+#ifdef Q_OS_WIN
+    // COM3, \\.\COM10: the serial port takes them as they are.
+    return path;
+#endif
     if (path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("./")) ||
         path.startsWith(QLatin1String("../")))
         return path;

@@ -7,6 +7,8 @@
 #include "send_now.h"
 #include "serial_line.h"
 
+#include <QFileInfo>
+
 #include <limits>
 
 namespace {
@@ -43,9 +45,14 @@ void port_upgrade::start()
         port.setPort(target_.info);
     else
         port.setPortName(target_.path);
-    if (!port.open(QIODevice::ReadWrite))
+    if (!port.open(QIODevice::ReadWrite)) {
+        // Refused although we may read and write it: someone holds its lock.
+        const QFileInfo file(target_.location());
+        busy =
+            port.error() == QSerialPort::PermissionError && file.isReadable() && file.isWritable();
         return finish(outcome::port_error,
                       QStringLiteral("cannot open: %1").arg(port.errorString()));
+    }
     if (!port.setBaudRate(line.baud_rate)) {
         return finish(outcome::port_error, QStringLiteral("baud rate %1 not accepted: %2")
                                                .arg(line.baud_rate)
@@ -68,6 +75,12 @@ void port_upgrade::interrupt()
 {
     if (!is_finished())
         finish(outcome::interrupted, QStringLiteral("interrupted"));
+}
+
+void port_upgrade::lose(const QString &why)
+{
+    if (!is_finished())
+        finish(outcome::port_error, why);
 }
 
 quint32 port_upgrade::bytes_sent() const

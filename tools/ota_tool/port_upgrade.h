@@ -45,6 +45,8 @@ public:
     // Sends nothing more and closes the port; an unfinished upgrade ends as
     // interrupted.
     void interrupt();
+    // Ends an unfinished upgrade as port_error: its port is known to be gone.
+    void lose(const QString &why);
 
     const port_target &target() const { return target_; }
     outcome result() const { return result_; }
@@ -53,6 +55,8 @@ public:
     QString reason() const { return reason_; }
     // The texts of the window's boxes for this ending, exactly.
     QStringList notices() const { return notices_; }
+    // The port could not be opened because another program holds it.
+    bool port_busy() const { return busy; }
 
     quint32 image_size() const { return session.image_size(); }
     // Image bytes handed to the port, and those the device has acknowledged.
@@ -96,6 +100,7 @@ private:
     outcome result_ = outcome::running;
     QString reason_;
     QStringList notices_;
+    bool busy = false;
 };
 
 #endif // PORT_UPGRADE_H

@@ -1,45 +1,35 @@
 #include "port_watcher.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QSerialPortInfo>
-
-#include <fnmatch.h>
-#include <glob.h>
 
 namespace {
 
 const QRegularExpression usb_ids_pattern(QStringLiteral("^[0-9A-Fa-f]{4}:[0-9A-Fa-f]{4}$"));
 
-bool is_port_list_pattern(const QString &pattern)
+bool is_path_pattern(const QString &pattern)
 {
-    return pattern.startsWith(QLatin1String("sn:")) || usb_ids_pattern.match(pattern).hasMatch();
+    return pattern.contains(QLatin1Char('/')) || pattern.contains(QLatin1Char('\\'));
 }
 
-bool listed_match(const QString &pattern, const QSerialPortInfo &info)
+bool is_wildcard(const QString &part)
+{
+    return part.contains(QLatin1Char('*')) || part.contains(QLatin1Char('?')) ||
+           part.contains(QLatin1Char('['));
+}
+
+QRegularExpression wildcard(const QString &glob)
+{
+    return QRegularExpression(QRegularExpression::wildcardToRegularExpression(glob));
+}
+
+bool listed_match(const QString &pattern, const seen_port &port)
 {
     if (pattern.startsWith(QLatin1String("sn:")))
-        return !info.serialNumber().isEmpty() &&
-               fnmatch(pattern.mid(3).toLocal8Bit().constData(),
-                       info.serialNumber().toLocal8Bit().constData(), 0) == 0;
-    return usb_ids(info).compare(pattern, Qt::CaseInsensitive) == 0;
-}
-
-// Paths that match; a link whose device has gone (a by-id link of an adapter
-// just pulled out) is no port.
-QStringList glob_paths(const QString &pattern)
-{
-    QStringList paths;
-    glob_t found = {};
-    if (glob(pattern.toLocal8Bit().constData(), 0, nullptr, &found) == 0) {
-        for (size_t i = 0; i < found.gl_pathc; ++i) {
-            const QString path = QString::fromLocal8Bit(found.gl_pathv[i]);
-            if (QFileInfo::exists(path))
-                paths << path;
-        }
-    }
-    globfree(&found);
-    return paths;
+        return !port.serial_number.isEmpty() &&
+               wildcard(pattern.mid(3)).match(port.serial_number).hasMatch();
+    if (usb_ids_pattern.match(pattern).hasMatch())
+        return port.vid_pid.compare(pattern, Qt::CaseInsensitive) == 0;
+    return wildcard(pattern).match(port.port_name).hasMatch();
 }
 
 } // namespace
@@ -48,16 +38,15 @@ QString port_watcher::pattern_error(const QString &pattern)
 {
     if (pattern.isEmpty() || pattern == QLatin1String("sn:"))
         return QStringLiteral("empty pattern");
-    if (!is_port_list_pattern(pattern) && !pattern.contains(QLatin1Char('/')))
-        return QStringLiteral("'%1' is neither VVVV:PPPP, sn:GLOB nor a path").arg(pattern);
+    const QString glob = pattern.startsWith(QLatin1String("sn:")) ? pattern.mid(3) : pattern;
+    if (!wildcard(glob).isValid())
+        return QStringLiteral("'%1' is not a valid pattern").arg(pattern);
     return QString();
 }
 
-port_watcher::port_watcher(const QStringList &patterns, QObject *parent)
-    : QObject(parent), patterns(patterns)
+port_watcher::port_watcher(const QStringList &patterns, port_source &source, QObject *parent)
+    : QObject(parent), patterns(patterns), source(source)
 {
-    for (const QString &pattern : patterns)
-        needs_port_list = needs_port_list || is_port_list_pattern(pattern);
     timer.setInterval(interval_ms);
     connect(&timer, &QTimer::timeout, this, &port_watcher::look);
 }
@@ -68,62 +57,95 @@ void port_watcher::start()
     timer.start();
 }
 
+// The paths a glob names, one folder level at a time; a name that starts
+// with a dot is matched only by a part that does too, as the shell does.
+QStringList port_watcher::expand(const QString &pattern)
+{
+    const QString separator =
+        pattern.contains(QLatin1Char('/')) ? QStringLiteral("/") : QStringLiteral("\\");
+    const bool absolute = pattern.startsWith(separator);
+    QStringList paths{QString()};
+    for (const QString &part : pattern.split(separator, Qt::SkipEmptyParts)) {
+        QStringList next;
+        for (const QString &base : qAsConst(paths)) {
+            const QString prefix =
+                base.isEmpty() ? (absolute ? separator : QString()) : base + separator;
+            if (!is_wildcard(part)) {
+                next << prefix + part;
+                continue;
+            }
+            const QRegularExpression match = wildcard(part);
+            for (const QString &entry : source.entries(prefix))
+                if (match.match(entry).hasMatch() &&
+                    (!entry.startsWith(QLatin1Char('.')) || part.startsWith(QLatin1Char('.'))))
+                    next << prefix + entry;
+        }
+        paths = next;
+    }
+    return paths;
+}
+
 void port_watcher::look()
 {
-    // The system's list costs a walk through udev: only when a pattern needs
-    // it or a new port wants its adapter's serial number.
-    QList<QSerialPortInfo> listed;
+    // The system's list only when a pattern needs it or a new port wants its
+    // adapter's serial number.
+    QList<seen_port> listed;
     bool have_list = false;
-    const auto port_list = [&]() -> const QList<QSerialPortInfo> & {
+    const auto port_list = [&]() -> const QList<seen_port> & {
         if (!have_list)
-            listed = QSerialPortInfo::availablePorts(), have_list = true;
+            listed = source.listed(), have_list = true;
         return listed;
     };
     QMap<QString, found_port> now;
-    const auto add = [&](const port_target &target) {
-        const QString device = target.device();
-        if (now.contains(device))
+    const auto add = [&](const seen_port &seen) {
+        if (now.contains(seen.device))
             return;
-        found_port port = present.value(device);
-        if (!present.contains(device)) {
-            port.target = target;
-            port.device = device;
+        const auto known = present.constFind(seen.device);
+        if (known != present.constEnd() && known->instance == seen.instance) {
+            now.insert(seen.device, *known);
+            return;
         }
-        now.insert(device, port);
+        found_port port;
+        port.target.given = seen.name;
+        port.target.path = seen.device;
+        port.device = seen.device;
+        port.instance = seen.instance;
+        port.serial_number = seen.serial_number;
+        port.vid_pid = seen.vid_pid;
+        now.insert(seen.device, port);
     };
-    for (const QString &pattern : patterns) {
-        if (is_port_list_pattern(pattern)) {
-            for (const QSerialPortInfo &info : port_list()) {
-                if (!listed_match(pattern, info))
-                    continue;
-                port_target target;
-                target.given = info.systemLocation();
-                target.listed = true;
-                target.info = info;
-                add(target);
-            }
+    for (const QString &pattern : qAsConst(patterns)) {
+        if (!is_path_pattern(pattern)) {
+            for (const seen_port &seen : port_list())
+                if (listed_match(pattern, seen))
+                    add(seen);
             continue;
         }
-        for (const QString &path : glob_paths(pattern)) {
-            port_target target;
-            target.given = path;
-            // A relative path is relative to here, not to /dev as a bare port name is.
-            target.path = QFileInfo(path).absoluteFilePath();
-            add(target);
+        // A link whose device has gone (a by-id link of an adapter just
+        // pulled out), a folder or a file that matches is no port.
+        for (const QString &path : expand(pattern)) {
+            const seen_port seen = source.look_up(path);
+            if (!seen.device.isEmpty() && seen.character_device)
+                add(seen);
         }
     }
 
     QList<found_port> gone, come;
-    for (const found_port &port : qAsConst(present))
-        if (!now.contains(port.device))
+    for (const found_port &port : qAsConst(present)) {
+        const auto still = now.constFind(port.device);
+        if (still == now.constEnd() || still->instance != port.instance)
             gone << port;
+    }
     for (found_port &port : now) {
-        if (present.contains(port.device))
+        const auto known = present.constFind(port.device);
+        if (known != present.constEnd() && known->instance == port.instance)
             continue;
-        for (const QSerialPortInfo &info : port_list()) {
-            if (QFileInfo(info.systemLocation()).canonicalFilePath() == port.device) {
-                port.serial_number = info.serialNumber();
-                port.vid_pid = usb_ids(info);
+        if (port.serial_number.isEmpty() && port.vid_pid.isEmpty()) {
+            for (const seen_port &seen : port_list()) {
+                if (seen.device == port.device) {
+                    port.serial_number = seen.serial_number;
+                    port.vid_pid = seen.vid_pid;
+                }
             }
         }
         come << port;
@@ -133,4 +155,5 @@ void port_watcher::look()
         emit disappeared(port);
     for (const found_port &port : come)
         emit appeared(port);
+    emit looked();
 }

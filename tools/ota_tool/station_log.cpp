@@ -1,54 +1,67 @@
 #include "station_log.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "durable_file.h"
 
-namespace {
+#include <QFileInfo>
 
-QString system_error()
+bool station_log::open(const QString &path_given, QString *error)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-} // namespace
-
-station_log::~station_log()
-{
-    if (fd >= 0)
-        ::close(fd);
-}
-
-bool station_log::open(const QString &path, QString *error)
-{
-    fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        *error = system_error();
-    return fd >= 0;
+    path = path_given;
+    file.setFileName(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        *error = file.errorString();
+        return false;
+    }
+    QFile last(path);
+    char byte = '\n';
+    if (file.size() > 0 && last.open(QIODevice::ReadOnly) && last.seek(last.size() - 1) &&
+        last.getChar(&byte) && byte != '\n') {
+        unterminated = true;
+        notices << QStringLiteral("the log %1 ends in a record cut short; the next record "
+                                  "starts on a new line")
+                       .arg(path);
+    }
+    return true;
 }
 
 bool station_log::append(const QByteArray &line, QString *error)
 {
-    for (qint64 written = 0; written < line.size();) {
-        const ssize_t n = ::write(fd, line.constData() + written, size_t(line.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *error = n < 0 ? system_error() : QStringLiteral("nothing written");
+    if (!durable_file::still_named(file, path)) {
+        // Removed or rotated while the station runs: records go to the path.
+        file.close();
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            *error = file.errorString();
             return false;
         }
-        written += n;
+        unterminated = false;
+        notices << QStringLiteral("the log %1 was removed or renamed; a new one is started there")
+                       .arg(path);
     }
-    if (::fsync(fd) == 0)
+    if (!write_whole(unterminated ? '\n' + line : line, error))
+        return false;
+    unterminated = false;
+    return true;
+}
+
+bool station_log::write_whole(const QByteArray &bytes, QString *error)
+{
+    // Only a regular file can be cut back; a pipe or a device keeps what it took.
+    const bool regular = QFileInfo(file).isFile();
+    const qint64 before = regular ? file.size() : 0;
+    QString sync_error;
+    if (file.write(bytes) == bytes.size() && durable_file::sync(file, &sync_error))
         return true;
-    // A terminal or a pipe has nothing to sync; a file that cannot be synced
-    // has not been written.
-    const int sync_error = errno;
-    struct stat status = {};
-    if (sync_error == EINVAL && ::fstat(fd, &status) == 0 && !S_ISREG(status.st_mode))
-        return true;
-    *error = QString::fromLocal8Bit(std::strerror(sync_error));
+    *error = sync_error.isEmpty() ? file.errorString() : sync_error;
+    if (regular && file.size() != before &&
+        !(file.resize(before) && durable_file::sync(file, &sync_error)))
+        *error += QStringLiteral("; and the part written cannot be taken back: %1")
+                      .arg(file.errorString());
     return false;
+}
+
+QStringList station_log::take_notices()
+{
+    QStringList taken;
+    taken.swap(notices);
+    return taken;
 }

@@ -35,7 +35,8 @@ QJsonObject board_record(const board_report &board, const station_image &image)
                        {QStringLiteral("exit_code"), result_exit_code(upgrade)},
                        {QStringLiteral("reason"), upgrade.reason()},
                        {QStringLiteral("bytes"), qint64(upgrade.bytes_confirmed())},
-                       {QStringLiteral("seconds"), qRound(upgrade.seconds() * 1000) / 1000.0}};
+                       {QStringLiteral("seconds"), qRound(upgrade.seconds() * 1000) / 1000.0},
+                       {QStringLiteral("started_on"), board.started_on}};
 }
 
 QByteArray record_line(const QJsonObject &record)
@@ -54,7 +55,8 @@ QString board_line(const board_report &board)
         .arg(board.upgrade.reason());
 }
 
-QString status_line(const QList<const port_upgrade *> &running, int passed, int failed, int width)
+QString status_line(const QList<const port_upgrade *> &running, int passed, int failed,
+                    const QString &presence_line, int width)
 {
     QStringList boards;
     for (const port_upgrade *upgrade : running.mid(0, ports_shown))
@@ -63,10 +65,14 @@ QString status_line(const QList<const port_upgrade *> &running, int passed, int 
                       .arg(upgrade->percent());
     if (running.size() > ports_shown)
         boards << QStringLiteral("+%1").arg(running.size() - ports_shown);
-    const QString doing = running.isEmpty() ? QStringLiteral("waiting for boards")
-                                            : QStringLiteral("%1 in progress: %2")
+    const QString rule = presence_line.isEmpty()
+                             ? QStringLiteral("boards start when plugged in")
+                             : QStringLiteral("boards start when %1 rises").arg(presence_line);
+    const QString on = presence_line.isEmpty() ? QString() : QStringLiteral(" on ") + presence_line;
+    const QString doing = running.isEmpty() ? QStringLiteral("waiting for boards (%1)").arg(rule)
+                                            : QStringLiteral("%1 in progress%2: %3")
                                                   .arg(running.size())
-                                                  .arg(boards.join(QStringLiteral(", ")));
+                                                  .arg(on, boards.join(QStringLiteral(", ")));
     return QStringLiteral("%1 | passed %2, failed %3")
         .arg(doing)
         .arg(passed)

@@ -25,6 +25,8 @@ struct board_report
     const found_port &port;
     const port_upgrade &upgrade;
     QDateTime start, end;
+    // "port" when its port appeared, else the presence line that rose.
+    QString started_on;
 };
 
 // The record of the log and of --json: times in ISO 8601 with their zone.
@@ -34,7 +36,9 @@ QByteArray record_line(const QJsonObject &record);
 // seconds and the reason in flash's words.
 QString board_line(const board_report &board);
 // The live line: boards in progress with their percentage, passed and failed,
-// cut to `width` characters.
-QString status_line(const QList<const port_upgrade *> &running, int passed, int failed, int width);
+// and the presence line that starts boards (empty: a port that appears), cut
+// to `width` characters.
+QString status_line(const QList<const port_upgrade *> &running, int passed, int failed,
+                    const QString &presence_line, int width);
 
 #endif // WATCH_OUTPUT_H

@@ -1,55 +1,81 @@
 #include "watch_station.h"
 
 #include "flash_output.h"
-#include "interrupt_notifier.h"
+#include "terminal.h"
+
+#include <QDir>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int status_interval_ms = 200;
 
-int terminal_width()
-{
-    winsize size = {};
-    return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
-}
-
 } // namespace
 
 watch_station::watch_station(const watch_options &options, const station_image &image,
-                             QObject *parent)
-    : QObject(parent), options(options), image(image), watcher(options.patterns),
-      live(isatty(STDERR_FILENO) != 0)
+                             std::unique_ptr<port_source> source, QObject *parent)
+    : QObject(parent), options(options), image(image), source(std::move(source)),
+      watcher(options.patterns, *this->source), live(terminal::is_terminal(stderr))
 {
     connect(&watcher, &port_watcher::appeared, this, &watch_station::port_appeared);
     connect(&watcher, &port_watcher::disappeared, this, &watch_station::port_disappeared);
+    connect(&watcher, &port_watcher::looked, this, &watch_station::after_look);
+    if (options.present == QLatin1String("cts"))
+        presence_line = QSerialPort::ClearToSendSignal;
+    else if (options.present == QLatin1String("dsr"))
+        presence_line = QSerialPort::DataSetReadySignal;
+    else if (options.present == QLatin1String("dcd"))
+        presence_line = QSerialPort::DataCarrierDetectSignal;
+    connect(&interrupts, &interrupt_notifier::interrupted, this, &watch_station::interrupt);
     status_timer.setInterval(status_interval_ms);
     connect(&status_timer, &QTimer::timeout, this, &watch_station::show_status);
 }
 
+QString watch_station::lock_path(const QString &device)
+{
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
+    return QDir::temp().filePath(QStringLiteral("vantrel-ota-") +
+                                 QString(device).replace(unsafe, QStringLiteral("_")) +
+                                 QStringLiteral(".lock"));
+}
+
 int watch_station::run()
+{
+    if (!begin())
+        return final_code;
+    watcher.start();
+    if (!stopping)
+        loop.exec();
+    return finish();
+}
+
+bool watch_station::begin()
 {
     QString error;
     if (!options.log_path.isEmpty() && !log.open(options.log_path, &error)) {
         print_error(QStringLiteral("cannot open the log %1: %2").arg(options.log_path, error));
-        return exit_output;
+        final_code = exit_output;
+        return false;
     }
-    interrupt_notifier interrupts;
+    for (const QString &line : log.take_notices())
+        print_error(line);
     if (!interrupts.install())
-        print_error(
-            QStringLiteral("cannot watch for SIGINT and SIGTERM; they end the station at once"));
-    connect(&interrupts, &interrupt_notifier::interrupted, this, &watch_station::interrupt);
+        print_error(QStringLiteral("cannot watch for requests to stop; they end the station at "
+                                   "once"));
     if (live) {
         show_status();
         status_timer.start();
     }
-    watcher.start();
+    return true;
+}
+
+int watch_station::finish()
+{
     if (!stopping)
-        loop.exec();
+        stop(final_code);
     status_timer.stop();
     clear_status();
     print_error(QStringLiteral("passed %1, failed %2, interrupted %3")
@@ -63,17 +89,41 @@ void watch_station::port_appeared(const found_port &port)
 {
     const auto known = boards.find(port.device);
     if (known != boards.end()) {
-        // Back before its upgrade noticed it had gone: still the same board.
-        known->second->present = true;
-        return;
+        // Gone and back (or another adapter under the same device) before
+        // its upgrade noticed: whatever is in the port now is a new board.
+        known->second->upgrade->lose(
+            QStringLiteral("port lost (device gone): removed while its upgrade was running"));
+        if (boards.count(port.device) != 0)
+            return;
     }
+    if (presence_line != QSerialPort::NoSignal)
+        fixtures[port.device] = port;
+    else
+        start_board(port, QStringLiteral("port"));
+}
+
+bool watch_station::start_board(const found_port &port, const QString &started_on)
+{
     if (stopping || interrupt_notifier::requested() ||
         (options.count > 0 && started >= options.count))
-        return;
-    note(QStringLiteral("%1: found (%2)").arg(port.target.given, port.device));
+        return false;
+    auto lock = std::make_unique<QLockFile>(lock_path(port.device));
+    // Held as long as the station runs this board or leaves it alone.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        if (waiting.count(port.device) == 0)
+            message(QStringLiteral("%1: in use by another program; taken when it is free")
+                        .arg(port.target.given));
+        waiting[port.device] = port;
+        return false;
+    }
+    if (waiting.count(port.device) == 0)
+        note(QStringLiteral("%1: found (%2)").arg(port.target.given, port.device));
     auto added = std::make_unique<board>();
     board *plugged = added.get();
     plugged->port = port;
+    plugged->lock = std::move(lock);
+    plugged->started_on = started_on;
     port_upgrade::settings line;
     line.baud_rate = options.baud_rate;
     line.timeout_ms = options.timeout_ms;
@@ -84,10 +134,17 @@ void watch_station::port_appeared(const found_port &port)
     connect(plugged->upgrade.get(), &port_upgrade::finished, this,
             [this, plugged] { board_finished(plugged); });
     plugged->upgrade->start();
+    // Still ours unless another program had the port open.
+    if (boards.count(port.device) != 0)
+        waiting.erase(port.device);
+    return true;
 }
 
 void watch_station::port_disappeared(const found_port &port)
 {
+    waiting.erase(port.device);
+    fixtures.erase(port.device);
+    source->release(port.device);
     const auto known = boards.find(port.device);
     if (known == boards.end())
         return;
@@ -99,8 +156,52 @@ void watch_station::port_disappeared(const found_port &port)
         known->second->present = false;
 }
 
+void watch_station::after_look()
+{
+    if (presence_line != QSerialPort::NoSignal)
+        return check_presence();
+    const std::map<QString, found_port> ports = waiting;
+    for (const auto &entry : ports)
+        if (boards.count(entry.first) == 0)
+            start_board(entry.second, QStringLiteral("port"));
+}
+
+void watch_station::check_presence()
+{
+    for (const auto &entry : fixtures) {
+        const auto known = boards.find(entry.first);
+        // A board in progress holds its port; the line is read again once it ends.
+        if (known != boards.end() && !known->second->upgrade->is_finished())
+            continue;
+        QSerialPort::PinoutSignals lines;
+        const bool raised = source->modem_lines(entry.first, &lines) && (lines & presence_line);
+        if (known != boards.end()) {
+            // Fallen: the board has been taken off, the next one is new.
+            if (!raised)
+                boards.erase(known);
+        } else if (raised) {
+            source->release(entry.first);
+            start_board(entry.second, options.present);
+        }
+        if (stopping)
+            return;
+    }
+}
+
 void watch_station::board_finished(board *finished)
 {
+    const QString device = finished->port.device;
+    if (finished->upgrade->port_busy() && !stopping) {
+        // Not a board of ours: opened by another program first.
+        --started;
+        if (waiting.count(device) == 0)
+            message(QStringLiteral("%1: in use by another program; taken when it is free")
+                        .arg(finished->port.target.given));
+        waiting[device] = finished->port;
+        finished->upgrade.release()->deleteLater();
+        boards.erase(device);
+        return;
+    }
     if (silenced)
         return;
     const int code = result_exit_code(*finished->upgrade);
@@ -115,7 +216,6 @@ void watch_station::board_finished(board *finished)
     worst_code = combined_exit_code(worst_code, code);
     if (!finished->present) {
         // Called from its own signal: the upgrade goes once that returns.
-        const QString device = finished->port.device;
         finished->upgrade.release()->deleteLater();
         boards.erase(device);
     }
@@ -126,7 +226,7 @@ void watch_station::board_finished(board *finished)
 bool watch_station::report(const board &finished)
 {
     const board_report report{finished.port, *finished.upgrade, finished.start,
-                              QDateTime::currentDateTime()};
+                              QDateTime::currentDateTime(), finished.started_on};
     const QJsonObject record = board_record(report, image);
     QString error;
     // A board is never counted without its record.
@@ -139,6 +239,8 @@ bool watch_station::report(const board &finished)
         stop(exit_output);
         return false;
     }
+    for (const QString &line : log.take_notices())
+        message(line);
     clear_status();
     const bool shown =
         print_out(options.json ? QString::fromUtf8(record_line(record)) : board_line(report));
@@ -167,6 +269,7 @@ void watch_station::stop(int code)
         final_code = code;
     stopping = true;
     watcher.stop();
+    waiting.clear();
     // An interrupted board that has gone leaves the map as it finishes.
     QList<port_upgrade *> upgrades;
     for (auto &entry : boards)
@@ -182,8 +285,9 @@ void watch_station::show_status()
     for (const auto &entry : boards)
         if (!entry.second->upgrade->is_finished())
             running << entry.second->upgrade.get();
-    print_status(QStringLiteral("\r\x1b[2K") +
-                 status_line(running, passed, failed, terminal_width()));
+    print_status(QStringLiteral("\r\x1b[2K") + status_line(running, passed, failed,
+                                                           options.present.toUpper(),
+                                                           terminal::width(stderr)));
 }
 
 void watch_station::clear_status()
@@ -197,4 +301,12 @@ void watch_station::note(const QString &line)
     // On a terminal the live line says it; a log keeps one line per event.
     if (!live)
         print_error(line);
+}
+
+void watch_station::message(const QString &line)
+{
+    clear_status();
+    print_error(line);
+    if (live && !stopping)
+        show_status();
 }
