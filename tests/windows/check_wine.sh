@@ -99,7 +99,7 @@ for _ in $(seq 50); do [[ -e device && -e windows ]] && break; sleep 0.1; done
 $wine "$programs/vantrel-ota.exe" ports >ports.txt 2>&1
 check "vantrel-ota.exe ports lists COM7" grep -q '^COM7\b' ports.txt
 
-"$linux_build/tools/ota_device_sim/vantrel-device-sim" --port device --frame-size 128 \
+"$linux_build/tools/ota_device_sim/vantrel-device-sim" --port "$scratch/device" --frame-size 128 \
     --idle-timeout 30000 >device.txt 2>&1 &
 background+=($!)
 for _ in $(seq 50); do grep -q '^ready' device.txt && break; sleep 0.1; done
