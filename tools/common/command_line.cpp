@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "standard_streams.h"
+
 #include <QCoreApplication>
 
 namespace command_line {
@@ -65,6 +67,30 @@ bool parse(QCommandLineParser &parser, const QString &command, const QStringList
         return true;
     *error = parser.errorText();
     return false;
+}
+
+int run_command(int argc, char *argv[], const commands &commands)
+{
+    constexpr int usage_error = 2;
+    QStringList given;
+    QString refused;
+    if (!arguments(argc, argv, &given, &refused)) {
+        standard_streams::print_error(refused);
+        return usage_error;
+    }
+    if (given.isEmpty()) {
+        standard_streams::print_error(QStringLiteral("no command given; try --help"));
+        return usage_error;
+    }
+    QString name = given.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+        name = QStringLiteral("help");
+    const auto command = commands.find(name);
+    if (command == commands.end()) {
+        standard_streams::print_error(QStringLiteral("unknown command '%1'; try --help").arg(name));
+        return usage_error;
+    }
+    return command->second(given);
 }
 
 } // namespace command_line

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <map>
+
 // How the companion programs take their command lines, all the same way.
 namespace command_line {
 
@@ -21,6 +24,15 @@ bool arguments(int argc, char *argv[], QStringList *arguments, QString *refused)
 // option or argument at fault.
 bool parse(QCommandLineParser &parser, const QString &command, const QStringList &arguments,
            QString *error);
+
+// What a program with commands runs for each command name, given the
+// arguments after it.
+using commands = std::map<QString, std::function<int(const QStringList &)>>;
+// Runs the command that the command line names first: "--help" and "-h" run
+// "help". Without a command, with an unknown one or with an argument that
+// arguments() refuses, says so on standard error and returns the usage
+// error status (2). Call after the application object exists.
+int run_command(int argc, char *argv[], const commands &commands);
 
 // Call before the application object exists. The programs wait on serial
 // ports alone; Qt's own event loop takes one poll per wake-up, where the GLib

@@ -2,12 +2,36 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <csignal>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace standard_streams {
 
-void prepare() {}
+void prepare_console() {}
+
+bool failed_for_hang_up()
+{
+    return errno == EIO;
+}
+
+bool is_terminal(std::FILE *stream)
+{
+    return isatty(fileno(stream)) != 0;
+}
+
+int width(std::FILE *stream)
+{
+    winsize size = {};
+    return ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
+}
+
+void keep_going_on_closed_pipe()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 bool is_standard_output(const QString &path)
 {

@@ -9,10 +9,34 @@
 
 namespace standard_streams {
 
-void prepare()
+void prepare_console()
 {
     SetConsoleOutputCP(CP_UTF8);
 }
+
+// A closed console fails writes with no reason of its own.
+bool failed_for_hang_up()
+{
+    return true;
+}
+
+bool is_terminal(std::FILE *stream)
+{
+    return _isatty(_fileno(stream)) != 0;
+}
+
+int width(std::FILE *stream)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (!GetConsoleScreenBufferInfo(handle, &info))
+        return 79;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    return columns > 1 ? columns - 1 : 79;
+}
+
+// Windows has no signal for a closed pipe: writes fail by themselves.
+void keep_going_on_closed_pipe() {}
 
 namespace {
 

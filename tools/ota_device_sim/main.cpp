@@ -9,7 +9,7 @@
 
 int main(int argc, char *argv[])
 {
-    standard_streams::prepare();
+    standard_streams::prepare("vantrel-device-sim");
     command_line::prefer_plain_event_loop();
     QCoreApplication app(argc, argv);
     QStringList arguments;

@@ -3,6 +3,7 @@
 #include "command_line.h"
 #include "flash_output.h"
 #include "port_watcher.h"
+#include "standard_streams.h"
 
 #include <QCommandLineParser>
 
@@ -33,7 +34,7 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments)
     QString error;
     if (command_line::parse(parser, QStringLiteral("vantrel-ota"), arguments, &error))
         return true;
-    print_error(error);
+    standard_streams::print_error(error);
     return false;
 }
 
@@ -45,9 +46,10 @@ bool read_image_path(const QCommandLineParser &parser, const QString &command, Q
         *path = positional.first();
         return true;
     }
-    print_error(positional.isEmpty() ? QStringLiteral("%1: no image file given").arg(command)
-                                     : QStringLiteral("%1: one image file only, got '%2'")
-                                           .arg(command, positional.join(QStringLiteral("', '"))));
+    standard_streams::print_error(positional.isEmpty()
+                                      ? QStringLiteral("%1: no image file given").arg(command)
+                                      : QStringLiteral("%1: one image file only, got '%2'")
+                                            .arg(command, positional.join(QStringLiteral("', '"))));
     return false;
 }
 
@@ -59,8 +61,8 @@ bool read_baud(const QCommandLineParser &parser, qint32 *rate)
     *rate = parser.value(baud_option).toInt(&ok);
     if (ok && *rate > 0)
         return true;
-    print_error(QStringLiteral("--baud: '%1' is not a positive whole number")
-                    .arg(parser.value(baud_option)));
+    standard_streams::print_error(QStringLiteral("--baud: '%1' is not a positive whole number")
+                                      .arg(parser.value(baud_option)));
     return false;
 }
 
@@ -71,9 +73,10 @@ bool read_timeout(const QCommandLineParser &parser, int *timeout_ms)
     bool ok = false;
     const double seconds = parser.value(timeout_option).toDouble(&ok);
     if (!ok || !(seconds >= 0) || seconds > max_timeout_seconds) {
-        print_error(QStringLiteral("--timeout: '%1' is not a number of seconds from 0 to %2")
-                        .arg(parser.value(timeout_option))
-                        .arg(qint64(max_timeout_seconds)));
+        standard_streams::print_error(
+            QStringLiteral("--timeout: '%1' is not a number of seconds from 0 to %2")
+                .arg(parser.value(timeout_option))
+                .arg(qint64(max_timeout_seconds)));
         return false;
     }
     // A positive timeout never rounds down to "for ever".
@@ -142,16 +145,16 @@ bool parse_flash_options(const QStringList &arguments, flash_options *options, b
         return false;
     options->ports = parser.values(port_option);
     if (options->ports.isEmpty()) {
-        print_error(QStringLiteral("flash: no --port given"));
+        standard_streams::print_error(QStringLiteral("flash: no --port given"));
         return false;
     }
     for (const QString &port : options->ports) {
         if (port.isEmpty() || port == QLatin1String("sn:")) {
-            print_error(QStringLiteral("--port: empty"));
+            standard_streams::print_error(QStringLiteral("--port: empty"));
             return false;
         }
         if (options->ports.count(port) > 1) {
-            print_error(QStringLiteral("--port: '%1' given twice").arg(port));
+            standard_streams::print_error(QStringLiteral("--port: '%1' given twice").arg(port));
             return false;
         }
     }
@@ -175,21 +178,21 @@ bool parse_watch_options(const QStringList &arguments, watch_options *options, b
     if (parser.isSet(present_option) &&
         !QStringList{QStringLiteral("cts"), QStringLiteral("dsr"), QStringLiteral("dcd")}.contains(
             options->present)) {
-        print_error(QStringLiteral("--present: '%1' is none of cts, dsr, dcd")
-                        .arg(parser.value(present_option)));
+        standard_streams::print_error(QStringLiteral("--present: '%1' is none of cts, dsr, dcd")
+                                          .arg(parser.value(present_option)));
         return false;
     }
     if (!read_image_path(parser, QStringLiteral("watch"), &options->image_path))
         return false;
     options->patterns = parser.values(match_option);
     if (options->patterns.isEmpty()) {
-        print_error(QStringLiteral("watch: no --match given"));
+        standard_streams::print_error(QStringLiteral("watch: no --match given"));
         return false;
     }
     for (const QString &pattern : options->patterns) {
         const QString error = port_watcher::pattern_error(pattern);
         if (!error.isEmpty()) {
-            print_error(QStringLiteral("--match: %1").arg(error));
+            standard_streams::print_error(QStringLiteral("--match: %1").arg(error));
             return false;
         }
     }
@@ -197,13 +200,14 @@ bool parse_watch_options(const QStringList &arguments, watch_options *options, b
         bool ok = false;
         options->count = parser.value(count_option).toInt(&ok);
         if (!ok || options->count <= 0) {
-            print_error(QStringLiteral("--count: '%1' is not a positive whole number")
-                            .arg(parser.value(count_option)));
+            standard_streams::print_error(
+                QStringLiteral("--count: '%1' is not a positive whole number")
+                    .arg(parser.value(count_option)));
             return false;
         }
     }
     if (parser.isSet(log_option) && parser.value(log_option).isEmpty()) {
-        print_error(QStringLiteral("--log: no file given"));
+        standard_streams::print_error(QStringLiteral("--log: no file given"));
         return false;
     }
     options->log_path = parser.value(log_option);
@@ -223,8 +227,8 @@ bool parse_ports_options(const QStringList &arguments, ports_options *options, b
         return true;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        print_error(QStringLiteral("ports: unexpected argument '%1'")
-                        .arg(parser.positionalArguments().first()));
+        standard_streams::print_error(QStringLiteral("ports: unexpected argument '%1'")
+                                          .arg(parser.positionalArguments().first()));
         return false;
     }
     options->json = parser.isSet(json_option);

@@ -4,20 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-// Exit codes of vantrel-ota (documented in README.md). When ports end
-// differently, the first of interrupted, port, timeout, refused wins; results
-// that could not be written win over all of them.
-enum exit_code
-{
-    exit_ok = 0,
-    exit_refused = 1,       // a device refused, or the upgrade failed otherwise
-    exit_usage = 2,         // unknown command or option, missing or bad argument
-    exit_image = 3,         // the image file cannot be read or is too large
-    exit_port = 4,          // a port could not be found, opened or configured, or was lost
-    exit_timeout = 5,       // a device did not answer within --timeout
-    exit_output = 6,        // the results could not be written to standard output
-    exit_interrupted = 130, // SIGINT or SIGTERM
-};
+#include "ota_exit.h"
 
 struct flash_options
 {

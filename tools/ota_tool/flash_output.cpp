@@ -4,7 +4,7 @@
 #include "interrupt_notifier.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
-#include "terminal.h"
+#include "standard_streams.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,21 +17,6 @@ namespace {
 
 constexpr int bar_width = 20;
 constexpr int redraw_interval_ms = 200;
-
-bool write_utf8(FILE *stream, const QString &text)
-{
-    // A terminal that has been closed takes nothing more, and that is no
-    // failure of the results: a file or a pipe still gets them.
-    if (interrupt_notifier::terminal_closed() && terminal::is_terminal(stream))
-        return true;
-    const QByteArray bytes = text.toUtf8();
-    const bool written =
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size());
-    if (std::fflush(stream) == 0 && written)
-        return true;
-    // A hung-up terminal no longer even says it is one: it only fails.
-    return interrupt_notifier::terminal_closed() && errno == EIO;
-}
 
 QString json_line(const QJsonObject &object)
 {
@@ -72,16 +57,6 @@ QString minutes_seconds(double seconds)
 
 } // namespace
 
-bool print_out(const QString &text)
-{
-    return write_utf8(stdout, text.endsWith('\n') ? text : text + '\n');
-}
-
-void print_error(const QString &line)
-{
-    write_utf8(stderr, QStringLiteral("vantrel-ota: ") + line + '\n');
-}
-
 bool print_ports(const QList<QSerialPortInfo> &ports, bool json)
 {
     if (json) {
@@ -94,10 +69,10 @@ bool print_ports(const QList<QSerialPortInfo> &ports, bool json)
                                           {QStringLiteral("serial_number"), info.serialNumber()},
                                           {QStringLiteral("vid_pid"), usb_ids(info)}});
         }
-        return text.isEmpty() || write_utf8(stdout, text);
+        return text.isEmpty() || standard_streams::write_utf8(stdout, text);
     }
     if (ports.isEmpty()) {
-        print_error(QStringLiteral("no serial ports found"));
+        standard_streams::print_error(QStringLiteral("no serial ports found"));
         return true;
     }
     QList<QStringList> rows{{QStringLiteral("NAME"), QStringLiteral("LOCATION"),
@@ -111,7 +86,7 @@ bool print_ports(const QList<QSerialPortInfo> &ports, bool json)
                             cell(usb_ids(info)),       cell(info.serialNumber()),
                             cell(info.manufacturer()), cell(info.description())};
     }
-    return write_utf8(stdout, table(rows));
+    return standard_streams::write_utf8(stdout, table(rows));
 }
 
 QString result_word(const port_upgrade &upgrade)
@@ -137,32 +112,33 @@ int result_exit_code(const port_upgrade &upgrade)
 {
     switch (upgrade.result()) {
     case port_upgrade::outcome::succeeded:
-        return exit_ok;
+        return ota_exit::ok;
     case port_upgrade::outcome::running:
     case port_upgrade::outcome::refused:
-        return exit_refused;
+        return ota_exit::refused;
     case port_upgrade::outcome::port_error:
-        return exit_port;
+        return ota_exit::port;
     case port_upgrade::outcome::timed_out:
-        return exit_timeout;
+        return ota_exit::timeout;
     case port_upgrade::outcome::interrupted:
-        return exit_interrupted;
+        return ota_exit::interrupted;
     }
-    return exit_refused;
+    return ota_exit::refused;
 }
 
 int combined_exit_code(int so_far, int board_code)
 {
-    for (const int code : {exit_interrupted, exit_port, exit_timeout, exit_refused}) {
+    for (const int code :
+         {ota_exit::interrupted, ota_exit::port, ota_exit::timeout, ota_exit::refused}) {
         if (code == so_far || code == board_code)
             return code;
     }
-    return exit_ok;
+    return ota_exit::ok;
 }
 
 void print_status(const QString &text)
 {
-    write_utf8(stderr, text);
+    standard_streams::write_utf8(stderr, text);
 }
 
 progress_display::progress_display(const QList<port_upgrade *> &upgrades, bool live,
@@ -210,12 +186,12 @@ void progress_display::port_progressed(int index)
     if (tenths <= logged_tenths[index])
         return;
     logged_tenths[index] = tenths;
-    write_utf8(stderr, QStringLiteral("%1: %2% (%3/%4 bytes, %5 s)\n")
-                           .arg(upgrade.target().shown())
-                           .arg(tenths * 10)
-                           .arg(upgrade.bytes_sent())
-                           .arg(upgrade.image_size())
-                           .arg(upgrade.seconds(), 0, 'f', 1));
+    standard_streams::write_utf8(stderr, QStringLiteral("%1: %2% (%3/%4 bytes, %5 s)\n")
+                                             .arg(upgrade.target().shown())
+                                             .arg(tenths * 10)
+                                             .arg(upgrade.bytes_sent())
+                                             .arg(upgrade.image_size())
+                                             .arg(upgrade.seconds(), 0, 'f', 1));
 }
 
 QString progress_display::live_line(const port_upgrade &upgrade) const
@@ -247,7 +223,7 @@ void progress_display::redraw()
         text += QStringLiteral("\x1b[%1A").arg(upgrades.size());
     for (const port_upgrade *upgrade : upgrades)
         text += QStringLiteral("\r\x1b[2K") + live_line(*upgrade) + '\n';
-    write_utf8(stderr, text);
+    standard_streams::write_utf8(stderr, text);
     drawn = true;
     dirty = false;
 }
@@ -270,7 +246,7 @@ bool print_summary(const QList<port_upgrade *> &upgrades, bool json)
                 {QStringLiteral("reason"), upgrade->reason()},
                 {QStringLiteral("notices"), QJsonArray::fromStringList(upgrade->notices())}});
         }
-        return write_utf8(stdout, text);
+        return standard_streams::write_utf8(stdout, text);
     }
     QList<QStringList> rows{{QStringLiteral("PORT"), QStringLiteral("RESULT"),
                              QStringLiteral("BYTES"), QStringLiteral("SECONDS"),
@@ -281,5 +257,5 @@ bool print_summary(const QList<port_upgrade *> &upgrades, bool json)
             QStringLiteral("%1/%2").arg(upgrade->bytes_confirmed()).arg(upgrade->image_size()),
             QString::number(upgrade->seconds(), 'f', 2), upgrade->reason()};
     }
-    return write_utf8(stdout, table(rows));
+    return standard_streams::write_utf8(stdout, table(rows));
 }

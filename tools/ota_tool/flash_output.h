@@ -8,13 +8,13 @@
 #include <QString>
 #include <QTimer>
 
+#include "standard_streams.h"
+
 class port_upgrade;
 
-// Results go to standard output, progress and messages to standard error,
-// all as UTF-8 whatever the locale. What writes to standard output returns
-// whether all of it got there (errno says why not).
-bool print_out(const QString &text);
-void print_error(const QString &line);
+// Results go to standard output, progress and messages to standard error
+// (standard_streams). What writes to standard output returns whether all of
+// it got there.
 
 // `ports`: one row (or JSON object) per serial port.
 bool print_ports(const QList<QSerialPortInfo> &ports, bool json);

@@ -7,7 +7,7 @@
 #include "ota_texts.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
-#include "terminal.h"
+#include "standard_streams.h"
 #include "watch_station.h"
 
 #include <QCoreApplication>
@@ -27,9 +27,9 @@ namespace {
 
 int results_lost()
 {
-    print_error(QStringLiteral("cannot write to standard output: %1")
-                    .arg(QString::fromLocal8Bit(std::strerror(errno))));
-    return exit_output;
+    standard_streams::print_error(QStringLiteral("cannot write to standard output: %1")
+                                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    return ota_exit::output;
 }
 
 // With mixed results the most pressing one decides: an interrupted run is
@@ -37,7 +37,7 @@ int results_lost()
 // silent board at a board that did not boot; a refusal at the image.
 int overall_exit_code(const std::vector<std::unique_ptr<port_upgrade>> &upgrades)
 {
-    int code = exit_ok;
+    int code = ota_exit::ok;
     for (const auto &upgrade : upgrades)
         code = combined_exit_code(code, result_exit_code(*upgrade));
     return code;
@@ -48,10 +48,11 @@ int run_ports(const QStringList &arguments)
     ports_options options;
     bool help = false;
     if (!parse_ports_options(arguments, &options, &help))
-        return exit_usage;
+        return ota_exit::usage;
     if (help)
-        return print_out(tool_usage()) ? exit_ok : results_lost();
-    return print_ports(QSerialPortInfo::availablePorts(), options.json) ? exit_ok : results_lost();
+        return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
+    return print_ports(QSerialPortInfo::availablePorts(), options.json) ? ota_exit::ok
+                                                                        : results_lost();
 }
 
 // The frame and receive-buffer lines would bury the progress; the
@@ -75,7 +76,7 @@ bool read_nonempty_image(const QString &path, QByteArray *image)
         refusal = QStringLiteral("the image is empty");
     if (refusal.isEmpty())
         return true;
-    print_error(QStringLiteral("%1: %2").arg(path, refusal));
+    standard_streams::print_error(QStringLiteral("%1: %2").arg(path, refusal));
     return false;
 }
 
@@ -84,14 +85,14 @@ int run_flash(const QStringList &arguments)
     flash_options options;
     bool help = false;
     if (!parse_flash_options(arguments, &options, &help))
-        return exit_usage;
+        return ota_exit::usage;
     if (help)
-        return print_out(tool_usage()) ? exit_ok : results_lost();
+        return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
     quiet_unless(options.verbose);
     // Read once, shared by every port.
     QByteArray image;
     if (!read_nonempty_image(options.image_path, &image))
-        return exit_image;
+        return ota_exit::image;
 
     // The system's list is a walk through every tty it knows, tens of
     // milliseconds: only a serial number needs it, since a name or path
@@ -109,9 +110,10 @@ int run_flash(const QStringList &arguments)
         for (const port_target &other : targets) {
             if (target.error.isEmpty() && other.error.isEmpty() &&
                 target.device() == other.device()) {
-                print_error(QStringLiteral("--port: '%1' and '%2' are the same port %3")
-                                .arg(other.given, given, target.device()));
-                return exit_usage;
+                standard_streams::print_error(
+                    QStringLiteral("--port: '%1' and '%2' are the same port %3")
+                        .arg(other.given, given, target.device()));
+                return ota_exit::usage;
             }
         }
         targets << target;
@@ -119,10 +121,11 @@ int run_flash(const QStringList &arguments)
 
     // A reader that stops early (`| head -1`) must not take the boards'
     // results and the exit code with it.
-    terminal::keep_going_on_closed_pipe();
+    standard_streams::keep_going_on_closed_pipe();
     interrupt_notifier interrupts;
     if (!interrupts.install())
-        print_error(QStringLiteral("cannot watch for requests to stop; they end the run at once"));
+        standard_streams::print_error(
+            QStringLiteral("cannot watch for requests to stop; they end the run at once"));
 
     port_upgrade::settings line;
     line.baud_rate = options.baud_rate;
@@ -147,7 +150,7 @@ int run_flash(const QStringList &arguments)
             upgrade->interrupt();
     });
 
-    progress_display progress(views, terminal::is_terminal(stderr));
+    progress_display progress(views, standard_streams::is_terminal(stderr));
     for (const auto &upgrade : upgrades)
         upgrade->start();
     if (running > 0)
@@ -164,14 +167,14 @@ int run_watch(const QStringList &arguments)
     watch_options options;
     bool help = false;
     if (!parse_watch_options(arguments, &options, &help))
-        return exit_usage;
+        return ota_exit::usage;
     if (help)
-        return print_out(tool_usage()) ? exit_ok : results_lost();
+        return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
     quiet_unless(options.verbose);
     QByteArray image;
     if (!read_nonempty_image(options.image_path, &image))
-        return exit_image;
-    terminal::keep_going_on_closed_pipe();
+        return ota_exit::image;
+    standard_streams::keep_going_on_closed_pipe();
     const station_image station{
         QFileInfo(options.image_path).absoluteFilePath(), image,
         QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex())};
@@ -183,28 +186,18 @@ int run_watch(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    standard_streams::prepare("vantrel-ota");
+    standard_streams::set_terminal_gone_check(&interrupt_notifier::terminal_closed);
     command_line::prefer_plain_event_loop();
     QCoreApplication application(argc, argv);
-    QStringList arguments;
-    QString refused;
-    if (!command_line::arguments(argc, argv, &arguments, &refused)) {
-        print_error(refused);
-        return exit_usage;
-    }
-    if (arguments.isEmpty()) {
-        print_error(QStringLiteral("no command given; try --help"));
-        return exit_usage;
-    }
-    const QString command = arguments.takeFirst();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
-        command == QLatin1String("help"))
-        return print_out(tool_usage()) ? exit_ok : results_lost();
-    if (command == QLatin1String("ports"))
-        return run_ports(arguments);
-    if (command == QLatin1String("flash"))
-        return run_flash(arguments);
-    if (command == QLatin1String("watch"))
-        return run_watch(arguments);
-    print_error(QStringLiteral("unknown command '%1'; try --help").arg(command));
-    return exit_usage;
+    return command_line::run_command(argc, argv,
+                                     {{QStringLiteral("help"),
+                                       [](const QStringList &) {
+                                           return standard_streams::print_out(tool_usage())
+                                                      ? ota_exit::ok
+                                                      : results_lost();
+                                       }},
+                                      {QStringLiteral("ports"), run_ports},
+                                      {QStringLiteral("flash"), run_flash},
+                                      {QStringLiteral("watch"), run_watch}});
 }

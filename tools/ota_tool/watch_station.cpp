@@ -1,7 +1,7 @@
 #include "watch_station.h"
 
 #include "flash_output.h"
-#include "terminal.h"
+#include "standard_streams.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -18,7 +18,7 @@ constexpr int status_interval_ms = 200;
 watch_station::watch_station(const watch_options &options, const station_image &image,
                              std::unique_ptr<port_source> source, QObject *parent)
     : QObject(parent), options(options), image(image), source(std::move(source)),
-      watcher(options.patterns, *this->source), live(terminal::is_terminal(stderr))
+      watcher(options.patterns, *this->source), live(standard_streams::is_terminal(stderr))
 {
     connect(&watcher, &port_watcher::appeared, this, &watch_station::port_appeared);
     connect(&watcher, &port_watcher::disappeared, this, &watch_station::port_disappeared);
@@ -56,15 +56,17 @@ bool watch_station::begin()
 {
     QString error;
     if (!options.log_path.isEmpty() && !log.open(options.log_path, &error)) {
-        print_error(QStringLiteral("cannot open the log %1: %2").arg(options.log_path, error));
-        final_code = exit_output;
+        standard_streams::print_error(
+            QStringLiteral("cannot open the log %1: %2").arg(options.log_path, error));
+        final_code = ota_exit::output;
         return false;
     }
     for (const QString &line : log.take_notices())
-        print_error(line);
+        standard_streams::print_error(line);
     if (!interrupts.install())
-        print_error(QStringLiteral("cannot watch for requests to stop; they end the station at "
-                                   "once"));
+        standard_streams::print_error(
+            QStringLiteral("cannot watch for requests to stop; they end the station at "
+                           "once"));
     if (live) {
         show_status();
         status_timer.start();
@@ -78,10 +80,10 @@ int watch_station::finish()
         stop(final_code);
     status_timer.stop();
     clear_status();
-    print_error(QStringLiteral("passed %1, failed %2, interrupted %3")
-                    .arg(passed)
-                    .arg(failed)
-                    .arg(interrupted));
+    standard_streams::print_error(QStringLiteral("passed %1, failed %2, interrupted %3")
+                                      .arg(passed)
+                                      .arg(failed)
+                                      .arg(interrupted));
     return final_code;
 }
 
@@ -207,9 +209,9 @@ void watch_station::board_finished(board *finished)
     const int code = result_exit_code(*finished->upgrade);
     if (!report(*finished))
         return;
-    if (code == exit_ok)
+    if (code == ota_exit::ok)
         ++passed;
-    else if (code == exit_interrupted)
+    else if (code == ota_exit::interrupted)
         ++interrupted;
     else
         ++failed;
@@ -232,23 +234,25 @@ bool watch_station::report(const board &finished)
     // A board is never counted without its record.
     if (log.is_open() && !log.append(record_line(record), &error)) {
         clear_status();
-        print_error(QStringLiteral("STATION STOPPED: cannot write the record of %1 to the log "
-                                   "%2: %3; this board and those in progress are not recorded")
-                        .arg(finished.port.target.given, options.log_path, error));
+        standard_streams::print_error(
+            QStringLiteral("STATION STOPPED: cannot write the record of %1 to the log "
+                           "%2: %3; this board and those in progress are not recorded")
+                .arg(finished.port.target.given, options.log_path, error));
         silenced = true;
-        stop(exit_output);
+        stop(ota_exit::output);
         return false;
     }
     for (const QString &line : log.take_notices())
         message(line);
     clear_status();
-    const bool shown =
-        print_out(options.json ? QString::fromUtf8(record_line(record)) : board_line(report));
+    const bool shown = standard_streams::print_out(
+        options.json ? QString::fromUtf8(record_line(record)) : board_line(report));
     if (!shown) {
-        print_error(QStringLiteral("STATION STOPPED: cannot write to standard output: %1")
-                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        standard_streams::print_error(
+            QStringLiteral("STATION STOPPED: cannot write to standard output: %1")
+                .arg(QString::fromLocal8Bit(std::strerror(errno))));
         silenced = true;
-        stop(exit_output);
+        stop(ota_exit::output);
         return false;
     }
     if (live && !stopping)
@@ -259,13 +263,13 @@ bool watch_station::report(const board &finished)
 void watch_station::interrupt()
 {
     if (!stopping)
-        stop(exit_interrupted);
+        stop(ota_exit::interrupted);
 }
 
 void watch_station::stop(int code)
 {
     // A record that cannot be written wins over why the station was stopping.
-    if (!stopping || code == exit_output)
+    if (!stopping || code == ota_exit::output)
         final_code = code;
     stopping = true;
     watcher.stop();
@@ -287,7 +291,7 @@ void watch_station::show_status()
             running << entry.second->upgrade.get();
     print_status(QStringLiteral("\r\x1b[2K") + status_line(running, passed, failed,
                                                            options.present.toUpper(),
-                                                           terminal::width(stderr)));
+                                                           standard_streams::width(stderr)));
 }
 
 void watch_station::clear_status()
@@ -300,13 +304,13 @@ void watch_station::note(const QString &line)
 {
     // On a terminal the live line says it; a log keeps one line per event.
     if (!live)
-        print_error(line);
+        standard_streams::print_error(line);
 }
 
 void watch_station::message(const QString &line)
 {
     clear_status();
-    print_error(line);
+    standard_streams::print_error(line);
     if (live && !stopping)
         show_status();
 }

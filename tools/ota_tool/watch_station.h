@@ -93,11 +93,11 @@ private:
     std::map<QString, found_port> fixtures;
     QSerialPort::PinoutSignal presence_line = QSerialPort::NoSignal;
     int started = 0, passed = 0, failed = 0, interrupted = 0;
-    int worst_code = exit_ok;
+    int worst_code = ota_exit::ok;
     bool stopping = false;
     // A record or result could not be written: nothing more is reported.
     bool silenced = false;
-    int final_code = exit_ok;
+    int final_code = ota_exit::ok;
 };
 
 #endif // WATCH_STATION_H

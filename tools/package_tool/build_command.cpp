@@ -6,10 +6,10 @@
 #include "header_info.h"
 #include "image_file.h"
 #include "package_builder.h"
+#include "package_exit.h"
 #include "package_file.h"
 #include "package_format.h"
 #include "standard_streams.h"
-#include "tool_output.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -43,21 +43,23 @@ bool parse_check_len(const QString &text, quint32 *check_len)
 {
     QString normalised;
     if (!check_length::matches_pattern(text)) {
-        print_error(QStringLiteral("--check-len: '%1' is not up to six hexadecimal digits "
-                                   "(optionally behind 0x)")
-                        .arg(text));
+        standard_streams::print_error(
+            QStringLiteral("--check-len: '%1' is not up to six hexadecimal digits "
+                           "(optionally behind 0x)")
+                .arg(text));
         return false;
     }
     // An x anywhere but in a leading 0x leaves no number to read.
     if (!check_length::normalise(text, &normalised) ||
         normalised.mid(2).contains(QLatin1Char('x'), Qt::CaseInsensitive)) {
-        print_error(QStringLiteral("--check-len: '%1' has an x that is not part of a leading 0x")
-                        .arg(text));
+        standard_streams::print_error(
+            QStringLiteral("--check-len: '%1' has an x that is not part of a leading 0x")
+                .arg(text));
         return false;
     }
     *check_len = check_length::value_of(normalised);
     if (!check_length::is_usable(*check_len)) {
-        print_error(
+        standard_streams::print_error(
             QStringLiteral("--check-len: '%1' comes to 0; the check length must be at least 1")
                 .arg(text));
         return false;
@@ -77,7 +79,8 @@ bool parse_images(const QString &text, header_info_t &header)
             } else if (name == QLatin1String("app")) {
                 app = true;
             } else {
-                print_error(QStringLiteral("--images: '%1' is not boot, app or none").arg(name));
+                standard_streams::print_error(
+                    QStringLiteral("--images: '%1' is not boot, app or none").arg(name));
                 return false;
             }
         }
@@ -113,57 +116,60 @@ bool check_texts(const header_info_t &header)
                  {"--app-version", header.app_version, package_format::app_version_slot}};
     for (const auto &text : texts) {
         if (quint32(text.text.size()) > text.slot) {
-            print_error(QStringLiteral("%1: %2 characters, at most %3")
-                            .arg(QLatin1String(text.option))
-                            .arg(text.text.size())
-                            .arg(text.slot));
+            standard_streams::print_error(QStringLiteral("%1: %2 characters, at most %3")
+                                              .arg(QLatin1String(text.option))
+                                              .arg(text.text.size())
+                                              .arg(text.slot));
             return false;
         }
         const int at = package_format::first_unstorable(text.text);
         if (at >= 0) {
-            print_error(QStringLiteral("%1: character %2 ('%3', U+%4) cannot be stored: header "
-                                       "texts are written one byte per character (Latin-1)")
-                            .arg(QLatin1String(text.option))
-                            .arg(at + 1)
-                            .arg(text.text.at(at))
-                            .arg(QString::number(text.text.at(at).unicode(), 16)
-                                     .toUpper()
-                                     .rightJustified(4, QLatin1Char('0'))));
+            standard_streams::print_error(
+                QStringLiteral("%1: character %2 ('%3', U+%4) cannot be stored: header "
+                               "texts are written one byte per character (Latin-1)")
+                    .arg(QLatin1String(text.option))
+                    .arg(at + 1)
+                    .arg(text.text.at(at))
+                    .arg(QString::number(text.text.at(at).unicode(), 16)
+                             .toUpper()
+                             .rightJustified(4, QLatin1Char('0'))));
             return false;
         }
     }
     return true;
 }
 
-// Exit code of the first refusal, or exit_ok.
+// Exit code of the first refusal, or package_exit::ok.
 int parse_options(const QCommandLineParser &parser, build_options &options)
 {
     header_info_t &header = options.header;
     set_texts(parser, header);
     if (!check_texts(header))
-        return exit_refused;
+        return package_exit::refused;
     if (parser.isSet(check_len_option) &&
         !parse_check_len(parser.value(check_len_option), &header.check_len))
-        return exit_refused;
+        return package_exit::refused;
     if (parser.isSet(images_option) && !parse_images(parser.value(images_option), header))
-        return exit_usage;
+        return package_exit::usage;
     options.boot_path = parser.value(boot_option);
     options.app_path = parser.value(app_option);
     options.output_path = parser.value(output_option);
 
     if (header.boot_upgrade_flag == upgrade_flag_yes && options.boot_path.isEmpty()) {
-        print_error(QStringLiteral("the boot image is selected but --boot is missing"));
-        return exit_refused;
+        standard_streams::print_error(
+            QStringLiteral("the boot image is selected but --boot is missing"));
+        return package_exit::refused;
     }
     if (header.app_upgrade_flag == upgrade_flag_yes && options.app_path.isEmpty()) {
-        print_error(QStringLiteral("the app image is selected but --app is missing"));
-        return exit_refused;
+        standard_streams::print_error(
+            QStringLiteral("the app image is selected but --app is missing"));
+        return package_exit::refused;
     }
     if (options.output_path.isEmpty()) {
-        print_error(QStringLiteral("--output is missing"));
-        return exit_usage;
+        standard_streams::print_error(QStringLiteral("--output is missing"));
+        return package_exit::usage;
     }
-    return exit_ok;
+    return package_exit::ok;
 }
 
 // An image that the package does not carry still gives its size to the
@@ -172,22 +178,24 @@ int parse_options(const QCommandLineParser &parser, build_options &options)
 int measure_unselected(const char *option, const QString &path, bool selected, quint32 &header_size)
 {
     if (selected || path.isEmpty())
-        return exit_ok;
+        return package_exit::ok;
     QByteArray bytes;
     const image_file::read_outcome read = image_file::append_whole(path, bytes);
     switch (read.status) {
     case image_file::read_status::ok:
         header_size = quint32(read.size);
-        return exit_ok;
+        return package_exit::ok;
     case image_file::read_status::too_large:
-        print_error(QStringLiteral("%1: %2: too large for a package").arg(option, path));
-        return exit_refused;
+        standard_streams::print_error(
+            QStringLiteral("%1: %2: too large for a package").arg(option, path));
+        return package_exit::refused;
     case image_file::read_status::open_failed:
     case image_file::read_status::read_failed:
         break;
     }
-    print_error(QStringLiteral("%1: %2: cannot read: %3").arg(option, path, read.error_text));
-    return exit_file_error;
+    standard_streams::print_error(
+        QStringLiteral("%1: %2: cannot read: %3").arg(option, path, read.error_text));
+    return package_exit::file_error;
 }
 
 QString option_of(const build_options &options, const QString &path)
@@ -212,25 +220,28 @@ int read_images(build_options &options, QByteArray &source)
     case image_file::read_status::ok:
         // A failed firmware build upstream must not become a package.
         if (header.boot_upgrade_flag == upgrade_flag_yes && header.boot_file_size == 0) {
-            print_error(QStringLiteral("--boot: %1 is empty").arg(options.boot_path));
-            return exit_refused;
+            standard_streams::print_error(
+                QStringLiteral("--boot: %1 is empty").arg(options.boot_path));
+            return package_exit::refused;
         }
         if (header.app_upgrade_flag == upgrade_flag_yes && header.app_file_size == 0) {
-            print_error(QStringLiteral("--app: %1 is empty").arg(options.app_path));
-            return exit_refused;
+            standard_streams::print_error(
+                QStringLiteral("--app: %1 is empty").arg(options.app_path));
+            return package_exit::refused;
         }
-        return exit_ok;
+        return package_exit::ok;
     case image_file::read_status::too_large:
-        print_error(QStringLiteral("%1: %2: too large for a package")
-                        .arg(option_of(options, result.path), result.path));
-        return exit_refused;
+        standard_streams::print_error(QStringLiteral("%1: %2: too large for a package")
+                                          .arg(option_of(options, result.path), result.path));
+        return package_exit::refused;
     case image_file::read_status::open_failed:
     case image_file::read_status::read_failed:
         break;
     }
-    print_error(QStringLiteral("%1: %2: cannot read: %3")
-                    .arg(option_of(options, result.path), result.path, result.error_text));
-    return exit_file_error;
+    standard_streams::print_error(
+        QStringLiteral("%1: %2: cannot read: %3")
+            .arg(option_of(options, result.path), result.path, result.error_text));
+    return package_exit::file_error;
 }
 
 int write_output(const QString &path, const QByteArray &package)
@@ -240,10 +251,11 @@ int write_output(const QString &path, const QByteArray &package)
                              ? standard_streams::write_binary(package, &error)
                              : save_package_file(path, package, &error);
     if (!written) {
-        print_error(QStringLiteral("--output: %1: cannot write: %2").arg(path, error));
-        return exit_file_error;
+        standard_streams::print_error(
+            QStringLiteral("--output: %1: cannot write: %2").arg(path, error));
+        return package_exit::file_error;
     }
-    return exit_ok;
+    return package_exit::ok;
 }
 
 } // namespace
@@ -271,17 +283,17 @@ int run_build(const QStringList &arguments)
                        images_option, boot_option, app_option, output_option, help_option});
     QString error;
     if (!command_line::parse(parser, QStringLiteral("build"), arguments, &error)) {
-        print_error(error);
-        return exit_usage;
+        standard_streams::print_error(error);
+        return package_exit::usage;
     }
     if (parser.isSet(help_option)) {
-        print_out(build_usage());
-        return exit_ok;
+        standard_streams::print_out(build_usage());
+        return package_exit::ok;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        print_error(
+        standard_streams::print_error(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]));
-        return exit_usage;
+        return package_exit::usage;
     }
 
     build_options options;
@@ -297,14 +309,14 @@ int run_build(const QStringList &arguments)
     case build_status::ok:
         break;
     case build_status::check_len_zero:
-        print_error(QStringLiteral("the check length must be at least 1"));
-        return exit_refused;
+        standard_streams::print_error(QStringLiteral("the check length must be at least 1"));
+        return package_exit::refused;
     case build_status::header_refused: // checked with the options already
-        print_error(QStringLiteral("the header texts cannot be written"));
-        return exit_refused;
+        standard_streams::print_error(QStringLiteral("the header texts cannot be written"));
+        return package_exit::refused;
     case build_status::too_large:
-        print_error(QStringLiteral("the package would be too large to build"));
-        return exit_refused;
+        standard_streams::print_error(QStringLiteral("the package would be too large to build"));
+        return package_exit::refused;
     }
 
     // The package alone goes to standard output when asked for there; the
@@ -319,6 +331,6 @@ int run_build(const QStringList &arguments)
     if (to_standard_output)
         QTextStream(stderr) << report << '\n';
     else
-        print_out(report);
-    return exit_ok;
+        standard_streams::print_out(report);
+    return package_exit::ok;
 }

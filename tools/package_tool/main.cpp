@@ -1,8 +1,8 @@
 #include "build_command.h"
 #include "command_line.h"
+#include "package_exit.h"
 #include "read_commands.h"
 #include "standard_streams.h"
-#include "tool_output.h"
 
 #include <QCoreApplication>
 
@@ -21,45 +21,25 @@ QString usage()
            build_usage();
 }
 
-int run(const QString &command, const QStringList &arguments)
-{
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
-        command == QLatin1String("help")) {
-        print_out(usage());
-        return exit_ok;
-    }
-    if (command == QLatin1String("build"))
-        return run_build(arguments);
-    if (command == QLatin1String("inspect"))
-        return run_inspect(arguments);
-    if (command == QLatin1String("verify"))
-        return run_verify(arguments);
-    print_error(QStringLiteral("unknown command '%1'; try --help").arg(command));
-    return exit_usage;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    standard_streams::prepare();
+    standard_streams::prepare("vantrel-package");
     QCoreApplication application(argc, argv);
-    QStringList arguments;
-    QString refused;
-    if (!command_line::arguments(argc, argv, &arguments, &refused)) {
-        print_error(refused);
-        return exit_usage;
-    }
-    if (arguments.isEmpty()) {
-        print_error(QStringLiteral("no command given; try --help"));
-        return exit_usage;
-    }
-    const QString command = arguments.takeFirst();
-    const int code = run(command, arguments);
+    const int code = command_line::run_command(argc, argv,
+                                               {{QStringLiteral("help"),
+                                                 [](const QStringList &) {
+                                                     standard_streams::print_out(usage());
+                                                     return package_exit::ok;
+                                                 }},
+                                                {QStringLiteral("build"), run_build},
+                                                {QStringLiteral("inspect"), run_inspect},
+                                                {QStringLiteral("verify"), run_verify}});
     // The package, the header or the verdict did not reach its reader.
-    if (standard_output_failed() && code != exit_usage) {
-        print_error(QStringLiteral("cannot write to standard output"));
-        return exit_file_error;
+    if (standard_streams::standard_output_failed() && code != package_exit::usage) {
+        standard_streams::print_error(QStringLiteral("cannot write to standard output"));
+        return package_exit::file_error;
     }
     return code;
 }

@@ -2,9 +2,10 @@
 
 #include "command_line.h"
 #include "image_file.h"
+#include "package_exit.h"
 #include "package_format.h"
 #include "package_reader.h"
-#include "tool_output.h"
+#include "standard_streams.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -60,7 +61,7 @@ bool read_stream(QFile &file, QByteArray &package)
 }
 
 // The one positional argument of inspect and verify, read whole. Returns
-// exit_ok, or the exit code when the command ends here; *help is set when
+// package_exit::ok, or the exit code when the command ends here; *help is set when
 // the usage was asked for (and printed).
 int read_package_argument(const QString &command, const QStringList &arguments, QString *path,
                           QByteArray &package)
@@ -70,25 +71,26 @@ int read_package_argument(const QString &command, const QStringList &arguments, 
     parser.addOption(help_option);
     QString error;
     if (!command_line::parse(parser, command, arguments, &error)) {
-        print_error(error);
-        return exit_usage;
+        standard_streams::print_error(error);
+        return package_exit::usage;
     }
     const QString usage = QStringLiteral("usage: vantrel-package %1 PACKAGE").arg(command);
     if (parser.isSet(help_option)) {
-        print_out(usage);
+        standard_streams::print_out(usage);
         return help_printed;
     }
     if (parser.positionalArguments().size() != 1) {
-        print_error(usage);
-        return exit_usage;
+        standard_streams::print_error(usage);
+        return package_exit::usage;
     }
     *path = parser.positionalArguments().first();
     QFile file(*path);
     if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file.isSequential()) {
         if (read_stream(file, package))
-            return exit_ok;
-        print_error(QStringLiteral("%1: cannot read: %2").arg(*path, file.errorString()));
-        return exit_file_error;
+            return package_exit::ok;
+        standard_streams::print_error(
+            QStringLiteral("%1: cannot read: %2").arg(*path, file.errorString()));
+        return package_exit::file_error;
     }
     file.close();
     // The limit keeps a file that no build could have written from being
@@ -97,18 +99,20 @@ int read_package_argument(const QString &command, const QStringList &arguments, 
         image_file::append_whole(*path, package, package_format::max_package_size);
     switch (read.status) {
     case image_file::read_status::ok:
-        return exit_ok;
+        return package_exit::ok;
     case image_file::read_status::too_large:
-        print_error(QStringLiteral("%1: too large for a package (more than %2 bytes)")
-                        .arg(*path)
-                        .arg(package_format::max_package_size));
-        return exit_file_error;
+        standard_streams::print_error(
+            QStringLiteral("%1: too large for a package (more than %2 bytes)")
+                .arg(*path)
+                .arg(package_format::max_package_size));
+        return package_exit::file_error;
     case image_file::read_status::open_failed:
     case image_file::read_status::read_failed:
         break;
     }
-    print_error(QStringLiteral("%1: cannot read: %2").arg(*path, read.error_text));
-    return exit_file_error;
+    standard_streams::print_error(
+        QStringLiteral("%1: cannot read: %2").arg(*path, read.error_text));
+    return package_exit::file_error;
 }
 
 // Header texts may hold anything: control characters are shown escaped, so
@@ -143,34 +147,43 @@ int run_inspect(const QStringList &arguments)
     QByteArray package;
     if (const int ended =
             read_package_argument(QStringLiteral("inspect"), arguments, &path, package))
-        return ended == help_printed ? exit_ok : ended;
+        return ended == help_printed ? package_exit::ok : ended;
     const package_report report = read_package(package);
     if (report.failed == package_check::file_length) {
-        print_error(QStringLiteral("%1: not a package: %2").arg(path, report.detail));
-        return exit_check_failed;
+        standard_streams::print_error(
+            QStringLiteral("%1: not a package: %2").arg(path, report.detail));
+        return package_exit::check_failed;
     }
 
     using namespace package_format;
     const header_info_t &header = report.header;
-    print_out(QStringLiteral("product_info_len: %1").arg(header.product_info_len));
-    print_out(QStringLiteral("product_info: ") +
-              text_field(header.product_info, header.product_info_len, product_info_slot));
-    print_out(QStringLiteral("boot_version_len: %1").arg(header.boot_version_len));
-    print_out(QStringLiteral("boot_version: ") +
-              text_field(header.boot_version, header.boot_version_len, boot_version_slot));
-    print_out(QStringLiteral("app_version_len: %1").arg(header.app_version_len));
-    print_out(QStringLiteral("app_version: ") +
-              text_field(header.app_version, header.app_version_len, app_version_slot));
-    print_out(QStringLiteral("boot_upgrade_flag: ") + flag_text(header.boot_upgrade_flag));
-    print_out(QStringLiteral("app_upgrade_flag: ") + flag_text(header.app_upgrade_flag));
-    print_out(
+    standard_streams::print_out(
+        QStringLiteral("product_info_len: %1").arg(header.product_info_len));
+    standard_streams::print_out(
+        QStringLiteral("product_info: ") +
+        text_field(header.product_info, header.product_info_len, product_info_slot));
+    standard_streams::print_out(
+        QStringLiteral("boot_version_len: %1").arg(header.boot_version_len));
+    standard_streams::print_out(
+        QStringLiteral("boot_version: ") +
+        text_field(header.boot_version, header.boot_version_len, boot_version_slot));
+    standard_streams::print_out(QStringLiteral("app_version_len: %1").arg(header.app_version_len));
+    standard_streams::print_out(QStringLiteral("app_version: ") + text_field(header.app_version,
+                                                                             header.app_version_len,
+                                                                             app_version_slot));
+    standard_streams::print_out(QStringLiteral("boot_upgrade_flag: ") +
+                                flag_text(header.boot_upgrade_flag));
+    standard_streams::print_out(QStringLiteral("app_upgrade_flag: ") +
+                                flag_text(header.app_upgrade_flag));
+    standard_streams::print_out(
         QStringLiteral("check_len: %1 (%2)").arg(header.check_len).arg(hex(header.check_len, 4)));
-    print_out(QStringLiteral("boot_file_size: %1").arg(header.boot_file_size));
-    print_out(QStringLiteral("app_file_size: %1").arg(header.app_file_size));
-    print_out(QStringLiteral("header_marker: ") + hex(report.header_marker, 2));
-    print_out(QStringLiteral("header_checksum: ") + hex(report.stored_header_sum, 4));
-    print_out(QStringLiteral("package_size: %1").arg(package.size()));
-    return exit_ok;
+    standard_streams::print_out(QStringLiteral("boot_file_size: %1").arg(header.boot_file_size));
+    standard_streams::print_out(QStringLiteral("app_file_size: %1").arg(header.app_file_size));
+    standard_streams::print_out(QStringLiteral("header_marker: ") + hex(report.header_marker, 2));
+    standard_streams::print_out(QStringLiteral("header_checksum: ") +
+                                hex(report.stored_header_sum, 4));
+    standard_streams::print_out(QStringLiteral("package_size: %1").arg(package.size()));
+    return package_exit::ok;
 }
 
 int run_verify(const QStringList &arguments)
@@ -179,16 +192,17 @@ int run_verify(const QStringList &arguments)
     QByteArray package;
     if (const int ended =
             read_package_argument(QStringLiteral("verify"), arguments, &path, package))
-        return ended == help_printed ? exit_ok : ended;
+        return ended == help_printed ? package_exit::ok : ended;
     const package_report report = read_package(package);
     if (!report.ok()) {
-        print_error(QStringLiteral("%1: %2 check failed: %3")
-                        .arg(path, package_check_name(report.failed), report.detail));
-        return exit_check_failed;
+        standard_streams::print_error(
+            QStringLiteral("%1: %2 check failed: %3")
+                .arg(path, package_check_name(report.failed), report.detail));
+        return package_exit::check_failed;
     }
-    print_out(QStringLiteral("%1: ok (%2 image bytes in %3 check blocks)")
-                  .arg(path)
-                  .arg(report.body_source_size)
-                  .arg(report.block_count));
-    return exit_ok;
+    standard_streams::print_out(QStringLiteral("%1: ok (%2 image bytes in %3 check blocks)")
+                                    .arg(path)
+                                    .arg(report.body_source_size)
+                                    .arg(report.block_count));
+    return package_exit::ok;
 }
