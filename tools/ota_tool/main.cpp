@@ -32,6 +32,11 @@ int results_lost()
     return ota_exit::output;
 }
 
+int print_help()
+{
+    return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
+}
+
 // With mixed results the most pressing one decides: an interrupted run is
 // incomplete as a whole; a port fault points at the station's wiring; a
 // silent board at a board that did not boot; a refusal at the image.
@@ -50,7 +55,7 @@ int run_ports(const QStringList &arguments)
     if (!parse_ports_options(arguments, &options, &help))
         return ota_exit::usage;
     if (help)
-        return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
+        return print_help();
     return print_ports(QSerialPortInfo::availablePorts(), options.json) ? ota_exit::ok
                                                                         : results_lost();
 }
@@ -80,19 +85,32 @@ bool read_nonempty_image(const QString &path, QByteArray *image)
     return false;
 }
 
+// What flash and watch do first: their options, their help, the debug lines,
+// the image (read once, shared by every board). Returns the code to end with,
+// or -1 to go on.
+template <typename options_t>
+int prepare_upgrades(const QStringList &arguments,
+                     bool (*parse)(const QStringList &, options_t *, bool *), options_t *options,
+                     QByteArray *image)
+{
+    bool help = false;
+    if (!parse(arguments, options, &help))
+        return ota_exit::usage;
+    if (help)
+        return print_help();
+    quiet_unless(options->verbose);
+    if (!read_nonempty_image(options->image_path, image))
+        return ota_exit::image;
+    return -1;
+}
+
 int run_flash(const QStringList &arguments)
 {
     flash_options options;
-    bool help = false;
-    if (!parse_flash_options(arguments, &options, &help))
-        return ota_exit::usage;
-    if (help)
-        return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
-    quiet_unless(options.verbose);
-    // Read once, shared by every port.
     QByteArray image;
-    if (!read_nonempty_image(options.image_path, &image))
-        return ota_exit::image;
+    if (const int code = prepare_upgrades(arguments, parse_flash_options, &options, &image);
+        code >= 0)
+        return code;
 
     // The system's list is a walk through every tty it knows, tens of
     // milliseconds: only a serial number needs it, since a name or path
@@ -165,15 +183,10 @@ int run_flash(const QStringList &arguments)
 int run_watch(const QStringList &arguments)
 {
     watch_options options;
-    bool help = false;
-    if (!parse_watch_options(arguments, &options, &help))
-        return ota_exit::usage;
-    if (help)
-        return standard_streams::print_out(tool_usage()) ? ota_exit::ok : results_lost();
-    quiet_unless(options.verbose);
     QByteArray image;
-    if (!read_nonempty_image(options.image_path, &image))
-        return ota_exit::image;
+    if (const int code = prepare_upgrades(arguments, parse_watch_options, &options, &image);
+        code >= 0)
+        return code;
     standard_streams::keep_going_on_closed_pipe();
     const station_image station{
         QFileInfo(options.image_path).absoluteFilePath(), image,
@@ -190,14 +203,10 @@ int main(int argc, char *argv[])
     standard_streams::set_terminal_gone_check(&interrupt_notifier::terminal_closed);
     command_line::prefer_plain_event_loop();
     QCoreApplication application(argc, argv);
-    return command_line::run_command(argc, argv,
-                                     {{QStringLiteral("help"),
-                                       [](const QStringList &) {
-                                           return standard_streams::print_out(tool_usage())
-                                                      ? ota_exit::ok
-                                                      : results_lost();
-                                       }},
-                                      {QStringLiteral("ports"), run_ports},
-                                      {QStringLiteral("flash"), run_flash},
-                                      {QStringLiteral("watch"), run_watch}});
+    return command_line::run_command(
+        argc, argv,
+        {{QStringLiteral("help"), [](const QStringList &) { return print_help(); }},
+         {QStringLiteral("ports"), run_ports},
+         {QStringLiteral("flash"), run_flash},
+         {QStringLiteral("watch"), run_watch}});
 }
