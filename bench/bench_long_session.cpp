@@ -172,9 +172,7 @@ void bursts_in_tenths(qint64 total, bool diagnostics)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    bench::set_up(false);
+    bench::application app(argc, argv, false);
     out() << QStringLiteral("the view keeps at most %1 characters\n")
                  .arg(terminal_view::default_limit_chars);
     if (app.arguments().contains(QStringLiteral("--bursts"))) {

@@ -81,9 +81,7 @@ void run(quint32 frame_size)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    bench::set_up(false);
+    bench::application app(argc, argv, false);
     out() << "OTA host turnaround, 1 MiB image, acknowledgement to next data frame\n";
     for (const quint32 frame_size : {256u, 1024u})
         run(frame_size);

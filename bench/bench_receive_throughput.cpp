@@ -59,9 +59,7 @@ void run(bool diagnostics, qint64 fill_bytes)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    bench::set_up(true);
+    bench::application app(argc, argv, true);
     out() << "Receive path, 64-byte chunks (line rate 11520 B/s)\n";
     run(true, 0);
     run(false, 10000000);

@@ -114,11 +114,19 @@ QTextStream &out()
     return stream;
 }
 
-void set_up(bool diagnostics)
+application::application(int &argc, char **argv, bool diagnostics)
+    : QApplication(offscreen(argc), argv)
 {
     load_images();
     qInstallMessageHandler(discard_messages);
     use_diagnostics(diagnostics);
+}
+
+// Before the application object exists, which reads it.
+int &application::offscreen(int &argc)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return argc;
 }
 
 void use_diagnostics(bool on)

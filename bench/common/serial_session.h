@@ -6,6 +6,7 @@
 #include "pty_pair.h"
 #include "window_driver.h"
 
+#include <QApplication>
 #include <QTextStream>
 #include <vector>
 
@@ -15,9 +16,18 @@
 namespace bench {
 
 QTextStream &out();
-// Starts the application object for a benchmark: offscreen, resources loaded,
-// debug log silenced (formatted, then discarded when `diagnostics` is set).
-void set_up(bool diagnostics);
+
+// The application object of a benchmark with windows: offscreen, resources
+// loaded, debug log silenced (formatted, then discarded when `diagnostics`
+// is set).
+class application : public QApplication
+{
+public:
+    application(int &argc, char **argv, bool diagnostics);
+
+private:
+    static int &offscreen(int &argc);
+};
 void use_diagnostics(bool on);
 
 double percentile(std::vector<double> values, double p);
