@@ -76,4 +76,9 @@ void log_remaining(const QByteArray &buffer, const search_result &result)
         qCDebug(receive_log).noquote() << "usart_ba" << hex(buffer);
 }
 
+bool may_hold_frame(const QByteArray &buffer)
+{
+    return buffer.contains("QZ") && buffer.contains("TC");
+}
+
 } // namespace frame_extractor

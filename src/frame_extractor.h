@@ -36,6 +36,12 @@ struct search_result
 // diagnostic lines of each step to receive_log.
 search_result take_frame(QByteArray &buffer);
 
+// Whether another search may find a frame: a head and a tail marker are
+// both still in the buffer. Every search consumes at least one marker, so a
+// loop on this ends; it must run on after each frame, since the device sends
+// nothing more until it is answered.
+bool may_hold_frame(const QByteArray &buffer);
+
 // The last diagnostic line of a search, written once the frame (if any) has
 // been handed on: what is left in the buffer after a fragment was cut.
 void log_remaining(const QByteArray &buffer, const search_result &result);

@@ -32,6 +32,6 @@ void MainWindow::take_buffered_frame()
     // A second frame that came with the same read would otherwise wait for
     // the device's next byte, which never comes while it waits for our
     // answer. Every search consumes at least one marker, so this ends.
-    if (usart_ba.contains("QZ") && usart_ba.contains("TC"))
+    if (frame_extractor::may_hold_frame(usart_ba))
         QMetaObject::invokeMethod(this, &MainWindow::take_buffered_frame, Qt::QueuedConnection);
 }

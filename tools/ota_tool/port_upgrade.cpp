@@ -116,7 +116,7 @@ void port_upgrade::read_port()
         if (is_finished())
             return;
         frame_extractor::log_remaining(usart_ba, found);
-    } while (usart_ba.contains("QZ") && usart_ba.contains("TC"));
+    } while (frame_extractor::may_hold_frame(usart_ba));
 }
 
 void port_upgrade::handle_frame(const QByteArray &frame)
