@@ -1,9 +1,9 @@
 // vantrel-ota: headless OTA upgrades, one board or many at once.
 #include "command_line.h"
-#include "flash_options.h"
-#include "flash_output.h"
 #include "image_file.h"
 #include "interrupt_notifier.h"
+#include "ota_options.h"
+#include "ota_output.h"
 #include "ota_texts.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"

@@ -1,6 +1,6 @@
 #include "watch_output.h"
 
-#include "flash_output.h"
+#include "ota_output.h"
 #include "port_upgrade.h"
 
 #include <QFileInfo>

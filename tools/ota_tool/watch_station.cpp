@@ -1,6 +1,6 @@
 #include "watch_station.h"
 
-#include "flash_output.h"
+#include "ota_output.h"
 #include "standard_streams.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #ifndef WATCH_STATION_H
 #define WATCH_STATION_H
 
-#include "flash_options.h"
 #include "interrupt_notifier.h"
+#include "ota_options.h"
 #include "port_source.h"
 #include "port_upgrade.h"
 #include "port_watcher.h"

@@ -1,7 +1,7 @@
-#include "flash_options.h"
+#include "ota_options.h"
 
 #include "command_line.h"
-#include "flash_output.h"
+#include "ota_output.h"
 #include "port_watcher.h"
 #include "standard_streams.h"
 

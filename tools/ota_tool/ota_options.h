@@ -1,10 +1,13 @@
-#ifndef FLASH_OPTIONS_H
-#define FLASH_OPTIONS_H
+#ifndef OTA_OPTIONS_H
+#define OTA_OPTIONS_H
+
+#include "ota_exit.h"
 
 #include <QString>
 #include <QStringList>
 
-#include "ota_exit.h"
+// The options of vantrel-ota's commands (flash, watch, ports), read from
+// their arguments; a refusal is said on standard error.
 
 struct flash_options
 {
@@ -47,4 +50,4 @@ bool parse_ports_options(const QStringList &arguments, ports_options *options, b
 
 QString tool_usage();
 
-#endif // FLASH_OPTIONS_H
+#endif // OTA_OPTIONS_H

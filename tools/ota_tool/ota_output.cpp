@@ -1,7 +1,7 @@
-#include "flash_output.h"
+#include "ota_output.h"
 
-#include "flash_options.h"
 #include "interrupt_notifier.h"
+#include "ota_options.h"
 #include "port_lookup.h"
 #include "port_upgrade.h"
 #include "standard_streams.h"

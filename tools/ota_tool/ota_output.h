@@ -1,5 +1,5 @@
-#ifndef FLASH_OUTPUT_H
-#define FLASH_OUTPUT_H
+#ifndef OTA_OUTPUT_H
+#define OTA_OUTPUT_H
 
 #include <QElapsedTimer>
 #include <QList>
@@ -12,6 +12,7 @@
 
 class port_upgrade;
 
+// What vantrel-ota's commands show: ports, progress, summaries.
 // Results go to standard output, progress and messages to standard error
 // (standard_streams). What writes to standard output returns whether all of
 // it got there.
@@ -57,4 +58,4 @@ private:
 // The summary table, or one JSON object per port, on standard output.
 bool print_summary(const QList<port_upgrade *> &upgrades, bool json);
 
-#endif // FLASH_OUTPUT_H
+#endif // OTA_OUTPUT_H
