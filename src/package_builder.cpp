@@ -14,10 +14,11 @@ namespace {
 Q_LOGGING_CATEGORY(package_log, "vantrel.package")
 
 // A text that would come out of the header other than it went in is refused.
-bool text_fits(const QString &text, quint32 length_field, quint32 slot)
+bool length_fields_agree(const header_info_t &header)
 {
-    return quint32(text.size()) == length_field && quint32(text.size()) <= slot &&
-           first_unstorable(text) < 0;
+    return quint32(header.product_info.size()) == header.product_info_len &&
+           quint32(header.boot_version.size()) == header.boot_version_len &&
+           quint32(header.app_version.size()) == header.app_version_len;
 }
 
 // Sum of the eight bytes of a word, by adding byte pairs into 16-bit lanes
@@ -93,9 +94,8 @@ bool package_builder::build_header(const header_info_t &header, QByteArray &pack
 {
     if (new_bin_is_write_addr != 0 || !package.isEmpty())
         return false;
-    if (!text_fits(header.product_info, header.product_info_len, product_info_slot) ||
-        !text_fits(header.boot_version, header.boot_version_len, boot_version_slot) ||
-        !text_fits(header.app_version, header.app_version_len, app_version_slot))
+    header_text_problem problem;
+    if (!length_fields_agree(header) || find_header_text_problem(header, &problem))
         return false;
 
     write_at_offset(product_info_len_offset, big_endian::u32(header.product_info_len), package);
@@ -188,6 +188,33 @@ void package_builder::append_package_sum(QByteArray &package)
     package.append(big_endian::u16(sum));
     package_sum_so_far += quint32(sum >> 8) + (sum & 0xFF);
     new_bin_is_write_addr += package_sum_size;
+}
+
+bool find_header_text_problem(const header_info_t &header, header_text_problem *problem)
+{
+    using text = header_text_problem::text;
+    const struct
+    {
+        text which;
+        const QString &value;
+        quint32 slot;
+    } texts[] = {{text::product_info, header.product_info, product_info_slot},
+                 {text::boot_version, header.boot_version, boot_version_slot},
+                 {text::app_version, header.app_version, app_version_slot}};
+    for (const auto &candidate : texts) {
+        const int at = first_unstorable(candidate.value);
+        const bool too_long = quint32(candidate.value.size()) > candidate.slot;
+        if (!too_long && at < 0)
+            continue;
+        problem->which = candidate.which;
+        problem->too_long = too_long;
+        problem->length = candidate.value.size();
+        problem->slot = candidate.slot;
+        problem->at = too_long ? -1 : at;
+        problem->character = too_long ? QChar() : candidate.value.at(at);
+        return true;
+    }
+    return false;
 }
 
 build_status build_package(const header_info_t &header, const QByteArray &source,

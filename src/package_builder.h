@@ -38,6 +38,28 @@ public:
     void append_package_sum(QByteArray &package);
 };
 
+// A header text that cannot be written as given: longer than its slot, or
+// holding a character the header's one byte per character (Latin-1) cannot
+// carry, at `at`. The window and vantrel-package say so in their own words.
+struct header_text_problem
+{
+    enum class text
+    {
+        product_info,
+        boot_version,
+        app_version
+    };
+    text which = text::product_info;
+    bool too_long = false;
+    int length = 0;
+    quint32 slot = 0;
+    int at = -1;
+    QChar character;
+};
+// The first text of `header` that cannot be written as given; false when
+// all of them can.
+bool find_header_text_problem(const header_info_t &header, header_text_problem *problem);
+
 enum class build_status
 {
     ok,

@@ -106,37 +106,30 @@ void set_texts(const QCommandLineParser &parser, header_info_t &header)
 // A text that the header cannot hold as given is refused, naming its option.
 bool check_texts(const header_info_t &header)
 {
-    const struct
-    {
-        const char *option;
-        const QString &text;
-        quint32 slot;
-    } texts[] = {{"--product", header.product_info, package_format::product_info_slot},
-                 {"--boot-version", header.boot_version, package_format::boot_version_slot},
-                 {"--app-version", header.app_version, package_format::app_version_slot}};
-    for (const auto &text : texts) {
-        if (quint32(text.text.size()) > text.slot) {
-            standard_streams::print_error(QStringLiteral("%1: %2 characters, at most %3")
-                                              .arg(QLatin1String(text.option))
-                                              .arg(text.text.size())
-                                              .arg(text.slot));
-            return false;
-        }
-        const int at = package_format::first_unstorable(text.text);
-        if (at >= 0) {
-            standard_streams::print_error(
-                QStringLiteral("%1: character %2 ('%3', U+%4) cannot be stored: header "
-                               "texts are written one byte per character (Latin-1)")
-                    .arg(QLatin1String(text.option))
-                    .arg(at + 1)
-                    .arg(text.text.at(at))
-                    .arg(QString::number(text.text.at(at).unicode(), 16)
-                             .toUpper()
-                             .rightJustified(4, QLatin1Char('0'))));
-            return false;
-        }
+    header_text_problem problem;
+    if (!find_header_text_problem(header, &problem))
+        return true;
+    const QLatin1String option =
+        problem.which == header_text_problem::text::product_info   ? QLatin1String("--product")
+        : problem.which == header_text_problem::text::boot_version ? QLatin1String("--boot-version")
+                                                                   : QLatin1String("--app-version");
+    if (problem.too_long) {
+        standard_streams::print_error(QStringLiteral("%1: %2 characters, at most %3")
+                                          .arg(option)
+                                          .arg(problem.length)
+                                          .arg(problem.slot));
+        return false;
     }
-    return true;
+    standard_streams::print_error(
+        QStringLiteral("%1: character %2 ('%3', U+%4) cannot be stored: header "
+                       "texts are written one byte per character (Latin-1)")
+            .arg(option)
+            .arg(problem.at + 1)
+            .arg(problem.character)
+            .arg(QString::number(problem.character.unicode(), 16)
+                     .toUpper()
+                     .rightJustified(4, QLatin1Char('0'))));
+    return false;
 }
 
 // Exit code of the first refusal, or package_exit::ok.
