@@ -4,10 +4,11 @@
 #include <QByteArray>
 #include <QString>
 
-// Writes a finished package in one write. The file is opened (and truncated)
-// only here, so nothing that fails earlier can cost an existing file; a
-// write that fails part-way removes what it left, so no cut-off package
-// stays behind. On failure *error holds the system's reason.
+// Writes a finished package. A file is written whole beside its final name,
+// synced and then put in place of the old one, so a package that was there
+// stays whole until the new one is complete, whatever fails (a full disk, a
+// write cut short). A link is written where it points; a device or a pipe
+// is written directly. On failure *error holds the system's reason.
 bool save_package_file(const QString &path, const QByteArray &package, QString *error);
 
 #endif // PACKAGE_FILE_H

@@ -3,6 +3,7 @@
 #include "hex_dump.h"
 #include "image_file.h"
 #include "package_builder.h"
+#include "package_file.h"
 #include "package_files.h"
 #include "package_format.h"
 #include "package_reader.h"
@@ -194,6 +195,33 @@ private slots:
         QCOMPARE(int(read.status), int(image_file::read_status::too_large));
         QCOMPARE(read.size, qint64(-1)); // no size known
         QCOMPARE(target, QByteArray("kept"));
+    }
+    void saving()
+    {
+        // A new file as any other program would make it; an old one replaced whole.
+        QTemporaryDir dir;
+        const QString made = dir.filePath("made.bin"), saved = dir.filePath("saved.bin");
+        QVERIFY(package_files::write(made, "x"));
+        QString error;
+        QVERIFY(save_package_file(saved, "first", &error));
+        QCOMPARE(QFileInfo(saved).permissions(), QFileInfo(made).permissions());
+        QVERIFY(save_package_file(saved, "second package", &error));
+        QCOMPARE(package_files::read(saved), QByteArray("second package"));
+#ifdef Q_OS_UNIX
+        // A link is written where it points and stays a link.
+        const QString link = dir.filePath("link.bin");
+        QVERIFY(QFile::link(saved, link));
+        QVERIFY(save_package_file(link, "through the link", &error));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(package_files::read(saved), QByteArray("through the link"));
+        // Devices are written directly, and their failures said.
+        QVERIFY(save_package_file("/dev/null", "gone", &error));
+        QVERIFY(!save_package_file("/dev/full", "too much", &error) && !error.isEmpty());
+        QVERIFY(QFileInfo::exists("/dev/full"));
+#endif
+        // No temporary file left beside it.
+        QCOMPARE(QDir(dir.path()).entryList({"saved*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"saved.bin"});
     }
     void hex_dump_data()
     {

@@ -348,8 +348,9 @@ private slots:
         m.start(dir.filePath("no-such-folder/out.bin"));
         QCOMPARE(m.output_path->text(), dir.filePath("no-such-folder/out.bin"));
 #ifdef Q_OS_UNIX
-        // The file size limit cuts the one write short, as a full disk would:
-        // the cut-off package is removed.
+        // The file size limit cuts the write short, as a full disk would: the
+        // package that was there stays whole.
+        QVERIFY(package_files::write(out_file, "old package"));
         rlimit old_limit{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
         const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
@@ -359,7 +360,9 @@ private slots:
         m.start(out_file);
         setrlimit(RLIMIT_FSIZE, &old_limit);
         std::signal(SIGXFSZ, old_handler);
-        QVERIFY(!QFile::exists(out_file));
+        QCOMPARE(package_files::read(out_file), QByteArray("old package"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter("out"),
+                 QStringList{"out.bin"}); // no temporary file left beside it
 #endif
         // An image gone since it was chosen stops the build.
         QVERIFY(package_files::write(out_file, "old package"));
