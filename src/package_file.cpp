@@ -6,15 +6,20 @@
 
 namespace {
 
-// Devices and pipes take the bytes as they come: there is nothing to
-// replace.
-bool write_directly(const QString &path, const QByteArray &package, QString *error)
+// Unbuffered, so that a short write (a full disk takes what fits and says
+// nothing) is seen: the next write then fails with the system's reason.
+bool write_all(QFileDevice &file, const QByteArray &package, QString *error)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(package) == package.size() && file.flush())
-        return true;
-    *error = file.errorString();
-    return false;
+    qint64 done = 0;
+    while (done < package.size()) {
+        const qint64 step = file.write(package.constData() + done, package.size() - done);
+        if (step <= 0) {
+            *error = file.errorString();
+            return false;
+        }
+        done += step;
+    }
+    return true;
 }
 
 } // namespace
@@ -24,18 +29,25 @@ bool save_package_file(const QString &path, const QByteArray &package, QString *
     const QFileInfo given(path);
     const QString target = given.isSymLink() ? given.symLinkTarget() : path;
     const QFileInfo existing(target);
-    if (existing.exists() && !existing.isFile())
-        return write_directly(target, package, error);
+    // Devices and pipes take the bytes as they come: there is nothing to
+    // replace.
+    if (existing.exists() && !existing.isFile()) {
+        QFile device(target);
+        if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            *error = device.errorString();
+            return false;
+        }
+        return write_all(device, package, error);
+    }
 
     QSaveFile file(target);
     // A folder that takes no new file but whose package may be rewritten.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file.errorString();
         return false;
     }
-    if (file.write(package) != package.size()) {
-        *error = file.errorString();
+    if (!write_all(file, package, error)) {
         file.cancelWriting();
         return false;
     }
