@@ -68,6 +68,10 @@ private:
     void send_ota_start_frame();
     bool load_ota_file(const QString &path);
     void notify(const QString &text);
+    // Says how an upgrade ended other than by success, and stops the bar.
+    void show_upgrade_ended(const QString &how);
+    // Where an upgrade stood when the port went away.
+    QString lost_upgrade_text() const;
 
     Ui::MainWindow *ui;
     QSerialPort *serial_port;
