@@ -57,6 +57,10 @@ private:
     void connect_actions();
     void set_connected_actions(bool connected);
     void handle_port_error(QSerialPort::SerialPortError error);
+    // A send that did not go out says why in the status; one that goes out
+    // takes that back and shows what was there before.
+    void show_send_refusal(const QString &text);
+    void clear_send_refusal();
     void append_coloured_line(const char *colour, const QString &prefix, const QByteArray &bytes);
     void show_pending_lines();
     void take_buffered_frame();
@@ -87,6 +91,9 @@ private:
     quint32 timer_count;
     quint32 ota_click_time;
     ota_session ota;
+
+    QString send_refusal;
+    QString status_before_refusal;
 
     bool is_hex_send;
     bool is_rn_send;

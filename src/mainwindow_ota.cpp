@@ -112,7 +112,7 @@ void MainWindow::ota_double_clicked()
     // A start request that cannot go out must not leave the device counted
     // as asked.
     if (!serial_port->isOpen()) {
-        status_label->setText(QStringLiteral("串口未连接，未发送"));
+        show_send_refusal(QStringLiteral("串口未连接，未发送"));
         return;
     }
     send_ota_start_frame();

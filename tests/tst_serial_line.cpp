@@ -266,6 +266,8 @@ private slots:
             "Hex格式错误：最后一个十六进制数字不成对，未发送");
         row("hex blank in pair", "hex", "1 2", "",
             "Hex格式错误：一个字节的两位十六进制数字之间不能有空格或换行，未发送");
+        // A send that goes out takes back the refusal of the one before.
+        row("hex sent after a refused one", "hex refused", "1234", "12 34", "Hex发送");
         row("not connected", "", "hi", "", "串口未连接，未发送");
     }
     void send()
@@ -281,8 +283,12 @@ private slots:
         auto *rn = child<QCheckBox>(window, "checkbox_is_rn");
         auto *hex = child<QCheckBox>(window, "checkbox_is_hex");
         const bool by_enter = clicks.endsWith("enter");
-        for (const QString &box : clicks.remove("enter").split(' ', Qt::SkipEmptyParts))
-            box == "set" ? rn->setChecked(true) : (box == "rn" ? rn : hex)->click();
+        for (const QString &box : clicks.remove("enter").split(' ', Qt::SkipEmptyParts)) {
+            if (box == "refused") // an unpaired digit, not sent
+                send(QStringLiteral("1"));
+            else
+                box == "set" ? rn->setChecked(true) : (box == "rn" ? rn : hex)->click();
+        }
         QVERIFY(rn->isEnabled() != hex->isChecked() && !(hex->isChecked() && rn->isChecked()));
         send(text, by_enter);
         QCOMPARE(pty->read_master(bytes.size() + 1, 60), bytes);
