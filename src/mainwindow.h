@@ -41,6 +41,11 @@ public:
 signals:
     void ota_trans_data_signal();
 
+protected:
+    // The forms go with the main window, and the port is let go at once: a
+    // form left open would keep the program running and the port locked.
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void connect_serial_port();
     void disconnect_serial_port();

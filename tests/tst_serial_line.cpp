@@ -2,6 +2,7 @@
 // the serial connection and the terminal over a real pseudo-terminal: what the tool opens,
 // writes and shows, byte for byte.
 #include "app_start.h"
+#include "config_header_t.h"
 #include "dialog_recorder.h"
 #include "mainwindow.h"
 #include "make_package_t.h"
@@ -182,6 +183,37 @@ private slots:
             QVERIFY(window->isVisible() && !maker->isVisible());
         }
         QCOMPARE(find_top_level<make_package_t>(), maker);
+    }
+    void closing_ends_the_program_data()
+    {
+        QTest::addColumn<bool>("settings_form"); // or the package maker's header form
+        QTest::newRow("settings form open") << true;
+        QTest::newRow("header form open") << false;
+    }
+    void closing_ends_the_program()
+    {
+        QFETCH(bool, settings_form);
+        auto *maker = find_top_level<make_package_t>();
+        QWidget *form = settings_form ? static_cast<QWidget *>(find_top_level<serial_setting>())
+                                      : maker->header_window();
+        apply_serial_choice(find_top_level<serial_setting>(), pty->slave_path());
+        if (settings_form) {
+            action("action_serial_set")->trigger();
+        } else {
+            action("action_package")->trigger();
+            child<QAction>(maker, "action_config_header")->trigger();
+            QVERIFY(maker->close());
+        }
+        action("action_serial_conneect")->trigger();
+        QVERIFY(form->isVisible() && window->isVisible() && actions_say_connected(true));
+        // The program's own event loop, as main() runs it; it must end when the window closes.
+        QTimer::singleShot(0, window, [this] { window->close(); });
+        QObject watchdog; // ends with the test
+        QTimer::singleShot(3000, &watchdog, [] { QApplication::exit(2); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!form->isVisible());
+        QSerialPort other(pty->slave_path()); // closed and unlocked at once
+        QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
     }
     void connect_line_data()
     {
