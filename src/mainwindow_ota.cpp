@@ -82,13 +82,28 @@ void MainWindow::choose_ota_file()
     }
 }
 
+namespace {
+
+// The box for an image that was not read, with the system's reason (which
+// the shared text carries right behind it) on a line of its own.
+QString image_refusal(const image_file::read_outcome &read)
+{
+    const QString text = ota_texts::image_refusal(read);
+    if (read.error_text.isEmpty() || !text.endsWith(read.error_text))
+        return text;
+    return text.left(text.size() - read.error_text.size()) + QStringLiteral("\r\n") +
+           read.error_text;
+}
+
+} // namespace
+
 bool MainWindow::load_ota_file(const QString &path)
 {
     QByteArray image;
     const image_file::read_outcome read =
         image_file::append_whole(path, image, image_file::max_upgrade_image_size);
     if (read.status != image_file::read_status::ok) {
-        user_dialogs::information(this, error_title, ota_texts::image_refusal(read));
+        user_dialogs::information(this, error_title, image_refusal(read));
         return false;
     }
     ota.load_image(std::move(image));

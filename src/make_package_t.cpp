@@ -113,7 +113,7 @@ void make_package_t::choose_image_file(QLineEdit *path_field, quint32 header_inf
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         user_dialogs::information(this, QStringLiteral("错误信息"),
-                                  QStringLiteral("文件打开失败") + file.errorString());
+                                  QStringLiteral("文件打开失败\r\n") + file.errorString());
         return;
     }
     ui->statusbar->showMessage(tr("准备读取数据"));

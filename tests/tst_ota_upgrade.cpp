@@ -248,7 +248,7 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("text_start");
-        QTest::newRow("missing") << qint64(-1) << QStringLiteral("文件打开失败");
+        QTest::newRow("missing") << qint64(-1) << QStringLiteral("文件打开失败\r\n");
         // Sparse files: nothing of them is read.
         QTest::newRow("beyond 32 bits")
             << (qint64(1) << 32) + 5 << "文件过大：4294967301字节\r\nOTA起始帧";

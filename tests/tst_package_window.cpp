@@ -226,8 +226,8 @@ private slots:
         QCOMPARE(m.form->header_info.app_file_size, 33u);
         QCOMPARE(m.browser->toPlainText(), dump);
         const QStringList boxes = m.boxes();
-        QVERIFY(boxes.value(0).startsWith(QStringLiteral("错误信息|文件打开失败")) &&
-                boxes[0].size() > 12);
+        QVERIFY(boxes.value(0).startsWith(QStringLiteral("错误信息|文件打开失败\r\n")) &&
+                boxes[0].size() > 14);
         QCOMPARE(boxes.mid(1),
                  QStringList({"错误信息|请选择一个文件", "错误信息|文件过大，无法制作升级包"}));
 
