@@ -4,6 +4,7 @@
 #include "body_source.h"
 #include "check_length.h"
 #include "config_header_t.h"
+#include "form_keys.h"
 #include "hex_dump.h"
 #include "image_file.h"
 #include "package_file.h"
@@ -61,6 +62,12 @@ void make_package_t::closeEvent(QCloseEvent *event)
 {
     emit return_mainwindow_siganal();
     event->accept();
+}
+
+void make_package_t::keyPressEvent(QKeyEvent *event)
+{
+    if (!form_keys::press_focused_button(this, event))
+        QMainWindow::keyPressEvent(event);
 }
 
 void make_package_t::show_hex_dump(const QByteArray &bytes, qint64 total_size)

@@ -47,6 +47,7 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void choose_image_file(QLineEdit *path_field, quint32 header_info_t::*size_field);

@@ -174,11 +174,15 @@ private slots:
                 QString(length[0] == 'b' ? "0" : "4"));
         m.type_check_len("1000");
         QTest::mouseClick(child<QRadioButton>(m.form, "radiobutton_boot"), Qt::LeftButton);
-        // Closing keeps the record; the widgets keep the edits for the next apply.
-        QVERIFY(m.form->close());
+        // Escape closes it as its close button does: the record stays, the widgets keep the
+        // edits for the next apply, which Enter on the focused button makes.
+        QTest::keyClick(child<QLineEdit>(m.form, "lineedit_app_version"), Qt::Key_Escape);
+        QVERIFY(!m.form->isVisible());
         QCOMPARE(m.form->get_header_info().product_info, QStringLiteral("K58TQE"));
         m.form->show();
-        child<QPushButton>(m.form, "pusshbutton_apply")->click();
+        auto *apply = child<QPushButton>(m.form, "pusshbutton_apply");
+        apply->setFocus();
+        QTest::keyClick(apply, Qt::Key_Return);
         QVERIFY(!m.form->isVisible());
         const header_info_t h = m.form->get_header_info();
         QCOMPARE(QStringList({h.product_info, h.boot_version, h.app_version}),
@@ -240,7 +244,10 @@ private slots:
     {
         maker m;
         m.start(out_file);
-        m.press("pushbutton_open_boot_file", boot_file);
+        m.dialogs->file_answers = QStringList{boot_file};
+        auto *open_boot = child<QPushButton>(&m.window, "pushbutton_open_boot_file");
+        open_boot->setFocus();
+        QTest::keyClick(open_boot, Qt::Key_Return); // Enter presses the focused button
         m.start(out_file);
         m.apply(1); // boot alone needs no app path
         m.start(out_file);

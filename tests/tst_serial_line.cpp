@@ -172,8 +172,16 @@ private slots:
         QTRY_VERIFY(window->isActiveWindow());
         child<QAction>(window, "action_serial_set")->trigger();
         QTRY_VERIFY(settings->isActiveWindow());
-        settings->close();
+        // Escape closes it as its close button does; Enter presses the focused button.
+        QTest::keyClick(bauds, Qt::Key_Escape);
+        QVERIFY(!settings->isVisible());
         QCOMPARE(chosen(), QStringLiteral("ttyFAKE7 38400 38400"));
+        child<QAction>(window, "action_serial_set")->trigger();
+        auto *apply = child<QPushButton>(settings, "button_apply");
+        apply->setFocus();
+        QTest::keyClick(apply, Qt::Key_Return);
+        QVERIFY(!settings->isVisible());
+        QCOMPARE(chosen(), QStringLiteral(" 19200 19200"));
         // The package maker takes the main window's place and hands it back when closed.
         auto *maker = find_top_level<make_package_t>();
         for (int round = 0; round < 2; ++round) {
