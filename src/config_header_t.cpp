@@ -2,6 +2,7 @@
 #include "ui_config_header_t.h"
 
 #include "check_length.h"
+#include "form_keys.h"
 #include "user_dialogs.h"
 #include "window_placement.h"
 
@@ -36,6 +37,12 @@ config_header_t::~config_header_t()
 header_info_t config_header_t::get_header_info() const
 {
     return header_info;
+}
+
+void config_header_t::keyPressEvent(QKeyEvent *event)
+{
+    if (!form_keys::close_on_escape(this, event) && !form_keys::press_focused_button(this, event))
+        QWidget::keyPressEvent(event);
 }
 
 void config_header_t::update_header_info()

@@ -23,6 +23,9 @@ public:
 
     header_info_t header_info;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private slots:
     void on_pusshbutton_apply_clicked();
     void on_lineedit_product_info_textChanged(const QString &arg1);

@@ -2,7 +2,9 @@
 
 #include <QHelpEvent>
 #include <QPainter>
+#include <QSizeGrip>
 #include <QStyle>
+#include <QStyleOption>
 #include <QToolTip>
 
 QSize elided_label::minimumSizeHint() const
@@ -29,4 +31,37 @@ bool elided_label::event(QEvent *event)
         return true;
     }
     return QLabel::event(event);
+}
+
+void elided_status_bar::paintEvent(QPaintEvent *event)
+{
+    const QString message = currentMessage();
+    if (message.isEmpty()) {
+        QStatusBar::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    QStyleOption option;
+    option.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_PanelStatusBar, &option, &painter, this);
+    // Where QStatusBar itself puts a message: clear of the size grip at the
+    // right end (taken by its size, as it may not be laid out yet).
+    int right = width() - 12;
+    const auto *grip = findChild<QSizeGrip *>(QString(), Qt::FindDirectChildrenOnly);
+    if (grip && grip->isVisible())
+        right = qMin(right, width() - grip->sizeHint().width());
+    const QRect area(6, 0, qMax(0, right - 6), height());
+    painter.setPen(palette().windowText().color());
+    painter.drawText(QStyle::visualRect(layoutDirection(), rect(), area),
+                     Qt::AlignLeading | Qt::AlignVCenter | Qt::TextSingleLine,
+                     fontMetrics().elidedText(message, Qt::ElideMiddle, area.width()));
+}
+
+bool elided_status_bar::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && !currentMessage().isEmpty()) {
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), currentMessage(), this);
+        return true;
+    }
+    return QStatusBar::event(event);
 }

@@ -2,6 +2,7 @@
 #define ELIDED_LABEL_H
 
 #include <QLabel>
+#include <QStatusBar>
 
 // A one-line label that never asks for the width of its text, so a long
 // text (a deep path, say) cannot widen its window: what does not fit is cut
@@ -13,6 +14,18 @@ public:
     using QLabel::QLabel;
 
     QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
+};
+
+// A status bar whose messages are cut in the middle in the same way when
+// they do not fit, the tooltip showing the whole message.
+class elided_status_bar : public QStatusBar
+{
+public:
+    using QStatusBar::QStatusBar;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "config_header_t.h"
 #include "elided_label.h"
 #include "make_package_t.h"
 #include "serial_setting.h"
@@ -67,6 +68,16 @@ MainWindow::~MainWindow()
     delete package_window;
     delete setting_window;
     delete serial_port;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    setting_window->close();
+    package_window->header_window()->close();
+    if (serial_port->isOpen())
+        serial_port->close();
+    ota.stop();
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::connect_actions()

@@ -41,6 +41,11 @@ public:
 signals:
     void ota_trans_data_signal();
 
+protected:
+    // The forms go with the main window, and the port is let go at once: a
+    // form left open would keep the program running and the port locked.
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void connect_serial_port();
     void disconnect_serial_port();
@@ -57,6 +62,10 @@ private:
     void connect_actions();
     void set_connected_actions(bool connected);
     void handle_port_error(QSerialPort::SerialPortError error);
+    // A send that did not go out says why in the status; one that goes out
+    // takes that back and shows what was there before.
+    void show_send_refusal(const QString &text);
+    void clear_send_refusal();
     void append_coloured_line(const char *colour, const QString &prefix, const QByteArray &bytes);
     void show_pending_lines();
     void take_buffered_frame();
@@ -68,6 +77,10 @@ private:
     void send_ota_start_frame();
     bool load_ota_file(const QString &path);
     void notify(const QString &text);
+    // Says how an upgrade ended other than by success, and stops the bar.
+    void show_upgrade_ended(const QString &how);
+    // Where an upgrade stood when the port went away.
+    QString lost_upgrade_text() const;
 
     Ui::MainWindow *ui;
     QSerialPort *serial_port;
@@ -83,6 +96,9 @@ private:
     quint32 timer_count;
     quint32 ota_click_time;
     ota_session ota;
+
+    QString send_refusal;
+    QString status_before_refusal;
 
     bool is_hex_send;
     bool is_rn_send;

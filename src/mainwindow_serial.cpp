@@ -56,8 +56,12 @@ void MainWindow::handle_port_error(QSerialPort::SerialPortError error)
     if (!serial_port->isOpen())
         return;
     serial_port->close();
-    // Nothing more can reach the device: the upgrade, if any, is over.
-    ota.stop();
     set_connected_actions(false);
-    status_label->setText(tr("连接已丢失：%1").arg(connected_port_name));
+    const QString lost = tr("连接已丢失：%1").arg(connected_port_name);
+    // Nothing more can reach the device: the upgrade, if any, is over.
+    if (ota.is_ota_running())
+        show_upgrade_ended(lost + QStringLiteral("，") + lost_upgrade_text());
+    else
+        status_label->setText(lost);
+    ota.stop();
 }

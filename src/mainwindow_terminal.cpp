@@ -23,15 +23,14 @@ void MainWindow::on_pushbutton_send_clicked()
     case byte_text::hex_fault::none:
         break;
     case byte_text::hex_fault::bad_character:
-        status_label->setText(
-            QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
+        show_send_refusal(QStringLiteral("Hex格式错误：只能输入十六进制数字、空格和换行，未发送"));
         return;
     case byte_text::hex_fault::blank_in_pair:
-        status_label->setText(
+        show_send_refusal(
             QStringLiteral("Hex格式错误：一个字节的两位十六进制数字之间不能有空格或换行，未发送"));
         return;
     case byte_text::hex_fault::unpaired_last_digit:
-        status_label->setText(QStringLiteral("Hex格式错误：最后一个十六进制数字不成对，未发送"));
+        show_send_refusal(QStringLiteral("Hex格式错误：最后一个十六进制数字不成对，未发送"));
         return;
     }
     send_data(bytes);
@@ -41,15 +40,34 @@ bool MainWindow::send_data(const QByteArray &data)
 {
     if (!serial_port->isOpen()) {
         // An echo would claim bytes went out that never did.
-        status_label->setText(QStringLiteral("串口未连接，未发送"));
+        show_send_refusal(QStringLiteral("串口未连接，未发送"));
         return false;
     }
     // The port hands the bytes to the driver as soon as it takes them; forcing
     // them in here would fail on a full driver buffer as if the device were
     // gone.
     const qint64 written = serial_port->write(data);
+    if (written == data.size())
+        clear_send_refusal();
     append_coloured_line(byte_text::sent_colour, QStringLiteral("发: "), data);
     return written == data.size();
+}
+
+void MainWindow::show_send_refusal(const QString &text)
+{
+    if (send_refusal.isEmpty() || status_label->text() != send_refusal)
+        status_before_refusal = status_label->text();
+    send_refusal = text;
+    status_label->setText(text);
+}
+
+void MainWindow::clear_send_refusal()
+{
+    // Only while the refusal is still shown: a later status of its own
+    // (a mode switch, a connection) stays.
+    if (!send_refusal.isEmpty() && status_label->text() == send_refusal)
+        status_label->setText(status_before_refusal);
+    send_refusal.clear();
 }
 
 void MainWindow::append_coloured_line(const char *colour, const QString &prefix,

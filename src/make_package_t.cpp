@@ -4,6 +4,7 @@
 #include "body_source.h"
 #include "check_length.h"
 #include "config_header_t.h"
+#include "form_keys.h"
 #include "hex_dump.h"
 #include "image_file.h"
 #include "package_file.h"
@@ -63,6 +64,12 @@ void make_package_t::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void make_package_t::keyPressEvent(QKeyEvent *event)
+{
+    if (!form_keys::press_focused_button(this, event))
+        QMainWindow::keyPressEvent(event);
+}
+
 void make_package_t::show_hex_dump(const QByteArray &bytes, qint64 total_size)
 {
     if (total_size < bytes.size())
@@ -113,7 +120,7 @@ void make_package_t::choose_image_file(QLineEdit *path_field, quint32 header_inf
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         user_dialogs::information(this, QStringLiteral("错误信息"),
-                                  QStringLiteral("文件打开失败") + file.errorString());
+                                  QStringLiteral("文件打开失败\r\n") + file.errorString());
         return;
     }
     ui->statusbar->showMessage(tr("准备读取数据"));
@@ -129,18 +136,17 @@ void make_package_t::on_pushbutton_start_make_clicked()
     const header_info_t &record = config_header->header_info;
     if (record.boot_upgrade_flag == upgrade_flag_yes &&
         ui->line_boot_input_file_dir->text().isEmpty()) {
-        user_dialogs::warning(this, tr("错误"), tr("boot文件路径未输入"));
+        refuse_build(tr("boot文件路径未输入"));
         return;
     }
     if (record.app_upgrade_flag == upgrade_flag_yes &&
         ui->line_app_input_file_dir->text().isEmpty()) {
-        user_dialogs::warning(this, tr("错误"), tr("app文件路径未输入"));
+        refuse_build(tr("app文件路径未输入"));
         return;
     }
     if (!check_length::is_usable(record.check_len)) {
-        user_dialogs::warning(this, tr("错误"),
-                              tr("固件校验长度为0，无法制作升级包\r\n"
-                                 "请在头部信息配置中输入大于0的校验长度"));
+        refuse_build(tr("固件校验长度为0，无法制作升级包\r\n"
+                        "请在头部信息配置中输入大于0的校验长度"));
         return;
     }
 
@@ -151,8 +157,10 @@ void make_package_t::on_pushbutton_start_make_clicked()
     const QString output =
         user_dialogs::current().save_file_name(this, tr("另存"), QString(), tr("bin文件(*.bin)"));
     ui->line_output_file_dir->setText(output);
-    if (output.isEmpty())
+    if (output.isEmpty()) {
+        show_not_written(tr("未选择输出文件"));
         return;
+    }
 
     // The package is finished in memory before the output file is touched,
     // so a failed build leaves an existing file as it was.
@@ -161,12 +169,13 @@ void make_package_t::on_pushbutton_start_make_clicked()
         return;
     QByteArray package;
     if (!build_header(package) || !build_body(source, package)) {
-        user_dialogs::warning(this, tr("错误"), tr("制作升级包失败"));
+        refuse_build(tr("制作升级包失败"));
         return;
     }
     append_package_sum(package);
-    if (!save_package(output, package)) {
-        user_dialogs::warning(this, tr("错误"), tr("保存文件失败"));
+    QString reason;
+    if (!save_package(output, package, &reason)) {
+        refuse_build(tr("保存文件失败") + QStringLiteral("\r\n") + reason);
         return;
     }
     show_hex_dump(package);
@@ -189,22 +198,20 @@ bool make_package_t::fits_in_package(const header_info_t &record)
     };
     for (const auto &text : texts) {
         if (quint32(text.text.size()) > text.slot) {
-            user_dialogs::warning(this, tr("错误"),
-                                  tr("%1过长：%2个字符，最多%3个字符")
-                                      .arg(text.field)
-                                      .arg(text.text.size())
-                                      .arg(text.slot));
+            refuse_build(tr("%1过长：%2个字符，最多%3个字符")
+                             .arg(text.field)
+                             .arg(text.text.size())
+                             .arg(text.slot));
             return false;
         }
         // Written one byte per character, anything else would come out as "?".
         const int at = package_format::first_unstorable(text.text);
         if (at >= 0) {
-            user_dialogs::warning(this, tr("错误"),
-                                  tr("%1含有无法写入升级包的字符“%2”（第%3个字符）\r\n"
-                                     "头部信息只能写入Latin-1字符")
-                                      .arg(text.field)
-                                      .arg(text.text.at(at))
-                                      .arg(at + 1));
+            refuse_build(tr("%1含有无法写入升级包的字符“%2”（第%3个字符）\r\n"
+                            "头部信息只能写入Latin-1字符")
+                             .arg(text.field)
+                             .arg(text.text.at(at))
+                             .arg(at + 1));
             return false;
         }
     }
@@ -217,11 +224,10 @@ bool make_package_t::fits_in_package(const header_info_t &record)
         source_size += QFileInfo(ui->line_app_input_file_dir->text()).size();
     const qint64 size = package_format::package_size(source_size, record.check_len);
     if (size > package_format::max_package_size) {
-        user_dialogs::warning(this, tr("错误"),
-                              tr("升级包过大：将有%1字节，最多可制作%2字节\r\n"
-                                 "请选用较小的文件或较大的固件校验长度")
-                                  .arg(size)
-                                  .arg(package_format::max_package_size));
+        refuse_build(tr("升级包过大：将有%1字节，最多可制作%2字节\r\n"
+                        "请选用较小的文件或较大的固件校验长度")
+                         .arg(size)
+                         .arg(package_format::max_package_size));
         return false;
     }
     return true;
@@ -232,15 +238,14 @@ bool make_package_t::read_body_source(QByteArray &source)
     const body_source_result result =
         ::read_body_source(config_header->header_info, ui->line_boot_input_file_dir->text(),
                            ui->line_app_input_file_dir->text(), source);
-    if (result.status == image_file::read_status::too_large) {
-        user_dialogs::information(this, QStringLiteral("错误信息"), too_large_text);
-        return false;
-    }
-    if (result.status != image_file::read_status::ok) {
-        user_dialogs::information(this, QStringLiteral("错误信息"), QStringLiteral("文件打开失败"));
-        return false;
-    }
-    return true;
+    if (result.status == image_file::read_status::ok)
+        return true;
+    const QString text = result.status == image_file::read_status::too_large
+                             ? too_large_text
+                             : QStringLiteral("文件打开失败\r\n") + result.error_text;
+    show_not_written(text);
+    user_dialogs::information(this, QStringLiteral("错误信息"), text);
+    return false;
 }
 
 bool make_package_t::build_header(QByteArray &package)
@@ -258,8 +263,21 @@ void make_package_t::append_package_sum(QByteArray &package)
     package_build.append_package_sum(package);
 }
 
-bool make_package_t::save_package(const QString &path, const QByteArray &package)
+bool make_package_t::save_package(const QString &path, const QByteArray &package, QString *reason)
 {
-    QString error;
-    return save_package_file(path, package, &error);
+    return save_package_file(path, package, reason);
+}
+
+void make_package_t::show_not_written(const QString &why)
+{
+    // A box text on one line: the status bar shows one.
+    const QString line =
+        why.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).join(QStringLiteral("，"));
+    ui->statusbar->showMessage(tr("升级包未写入：%1").arg(line));
+}
+
+void make_package_t::refuse_build(const QString &text)
+{
+    show_not_written(text);
+    user_dialogs::warning(this, tr("错误"), text);
 }

@@ -47,6 +47,7 @@ private slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void choose_image_file(QLineEdit *path_field, quint32 header_info_t::*size_field);
@@ -61,7 +62,13 @@ private:
     bool build_header(QByteArray &package);
     bool build_body(const QByteArray &source, QByteArray &package);
     void append_package_sum(QByteArray &package);
-    bool save_package(const QString &path, const QByteArray &package);
+    bool save_package(const QString &path, const QByteArray &package, QString *reason);
+
+    // Every build outcome replaces the status of the one before: a failure
+    // says the package was not written, and why.
+    void show_not_written(const QString &why);
+    // The warning box "错误" with this text, and the status to match.
+    void refuse_build(const QString &text);
 
     Ui::make_package_t *ui;
     config_header_t *config_header;

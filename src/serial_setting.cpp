@@ -1,6 +1,7 @@
 #include "serial_setting.h"
 #include "ui_serial_setting.h"
 
+#include "form_keys.h"
 #include "window_placement.h"
 
 #include <QIcon>
@@ -53,6 +54,12 @@ void serial_setting::update_serial_config()
     serial_config.port_name = ui->combobox_port->currentText();
     serial_config.baud_rate = ui->combobox_buad->currentData().toInt();
     serial_config.baud_rate_text = QString::number(serial_config.baud_rate, 10);
+}
+
+void serial_setting::keyPressEvent(QKeyEvent *event)
+{
+    if (!form_keys::close_on_escape(this, event) && !form_keys::press_focused_button(this, event))
+        QWidget::keyPressEvent(event);
 }
 
 serial_config_t serial_setting::get_serial_config() const

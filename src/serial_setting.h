@@ -22,6 +22,9 @@ public:
     void update_serial_config();
     serial_config_t get_serial_config() const;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     Ui::serial_setting *ui;
     serial_config_t serial_config;

@@ -122,23 +122,31 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("box");
         QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("status"); // %1: the port, %2: the image
 
         const auto frame = ota_frame::build_frame;
         QTest::newRow("refused") << "" << refused
-                                 << frame(ota_frame::command_data, QByteArray(1, 0));
-        QTest::newRow("early end") << "" << early_end << frame(ota_frame::command_end, ok);
+                                 << frame(ota_frame::command_data, QByteArray(1, 0))
+                                 << "OTA失败：" + refused;
+        QTest::newRow("early end") << "" << early_end << frame(ota_frame::command_end, ok)
+                                   << "OTA失败：收到下位机传输结束OTA结束信息，OTA未完成";
         QTest::newRow("second start")
-            << "" << second_start << frame(ota_frame::command_start, big_endian::u32(9));
-        QTest::newRow("cancelled") << "cancel" << cancelled << QByteArray();
-        QTest::newRow("file chosen") << "choose" << while_running << QByteArray();
-        QTest::newRow("port lost") << "lose" << QString() << QByteArray();
+            << "" << second_start << frame(ota_frame::command_start, big_endian::u32(9))
+            << "OTA失败：" + second_start;
+        QTest::newRow("cancelled") << "cancel" << cancelled << QByteArray() << "OTA已取消";
+        QTest::newRow("file chosen")
+            << "choose" << while_running << QByteArray() << "OTA已中止：OTA过程中选择了文件 %2";
+        QTest::newRow("port lost")
+            << "lose" << QString() << QByteArray() << "连接已丢失：%1，OTA已中断：已发送1/4帧";
     }
     void upgrade_end()
     {
         QFETCH(QString, how);
         QFETCH(QString, box);
         QFETCH(QByteArray, answer);
+        QFETCH(QString, status);
         const QByteArray image = package_files::random(1000, 1);
+        status.replace("%1", line->slave_path()).replace("%2", dir.filePath("image.bin"));
         choose(write_file(image));
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
@@ -157,9 +165,10 @@ private slots:
             line->close_master();
         else
             QVERIFY(line->write_master(answer));
+        // How it ended, and no bar that looks as if it went on.
+        QVERIFY(wait_for([&] { return driver->status_label()->text() == status; }));
+        QVERIFY(driver->progress_bar()->isHidden());
         if (box.isEmpty()) {
-            QVERIFY(
-                wait_for([&] { return driver->status_label()->text().startsWith("连接已丢失"); }));
             line = std::make_unique<pty_pair>();
             QVERIFY(driver->connect_to(line->slave_path()));
         }
@@ -174,7 +183,9 @@ private slots:
         this->answer(ota_frame::command_start, big_endian::u32(256)); // no start request waits for it
         QVERIFY(nothing_sent(100));
         QCOMPARE(recorder->boxes.size(), box.isEmpty() ? 0 : 1);
-        QVERIFY(!driver->progress_bar()->isHidden());
+        if (!box.isEmpty())
+            QCOMPARE(driver->status_label()->text(), status);
+        QVERIFY(driver->progress_bar()->isHidden());
         // A new double press starts a new upgrade from offset 0.
         driver->double_press();
         QCOMPARE(next_frame(), ota_frame::build_start_frame(1000));
@@ -237,7 +248,7 @@ private slots:
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QString>("text_start");
-        QTest::newRow("missing") << qint64(-1) << QStringLiteral("文件打开失败");
+        QTest::newRow("missing") << qint64(-1) << QStringLiteral("文件打开失败\r\n");
         // Sparse files: nothing of them is read.
         QTest::newRow("beyond 32 bits")
             << (qint64(1) << 32) + 5 << "文件过大：4294967301字节\r\nOTA起始帧";

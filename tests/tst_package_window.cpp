@@ -18,7 +18,9 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #endif
@@ -172,11 +174,15 @@ private slots:
                 QString(length[0] == 'b' ? "0" : "4"));
         m.type_check_len("1000");
         QTest::mouseClick(child<QRadioButton>(m.form, "radiobutton_boot"), Qt::LeftButton);
-        // Closing keeps the record; the widgets keep the edits for the next apply.
-        QVERIFY(m.form->close());
+        // Escape closes it as its close button does: the record stays, the widgets keep the
+        // edits for the next apply, which Enter on the focused button makes.
+        QTest::keyClick(child<QLineEdit>(m.form, "lineedit_app_version"), Qt::Key_Escape);
+        QVERIFY(!m.form->isVisible());
         QCOMPARE(m.form->get_header_info().product_info, QStringLiteral("K58TQE"));
         m.form->show();
-        child<QPushButton>(m.form, "pusshbutton_apply")->click();
+        auto *apply = child<QPushButton>(m.form, "pusshbutton_apply");
+        apply->setFocus();
+        QTest::keyClick(apply, Qt::Key_Return);
         QVERIFY(!m.form->isVisible());
         const header_info_t h = m.form->get_header_info();
         QCOMPARE(QStringList({h.product_info, h.boot_version, h.app_version}),
@@ -224,8 +230,8 @@ private slots:
         QCOMPARE(m.form->header_info.app_file_size, 33u);
         QCOMPARE(m.browser->toPlainText(), dump);
         const QStringList boxes = m.boxes();
-        QVERIFY(boxes.value(0).startsWith(QStringLiteral("错误信息|文件打开失败")) &&
-                boxes[0].size() > 12);
+        QVERIFY(boxes.value(0).startsWith(QStringLiteral("错误信息|文件打开失败\r\n")) &&
+                boxes[0].size() > 14);
         QCOMPARE(boxes.mid(1),
                  QStringList({"错误信息|请选择一个文件", "错误信息|文件过大，无法制作升级包"}));
 
@@ -238,7 +244,10 @@ private slots:
     {
         maker m;
         m.start(out_file);
-        m.press("pushbutton_open_boot_file", boot_file);
+        m.dialogs->file_answers = QStringList{boot_file};
+        auto *open_boot = child<QPushButton>(&m.window, "pushbutton_open_boot_file");
+        open_boot->setFocus();
+        QTest::keyClick(open_boot, Qt::Key_Return); // Enter presses the focused button
         m.start(out_file);
         m.apply(1); // boot alone needs no app path
         m.start(out_file);
@@ -344,8 +353,23 @@ private slots:
         maker m;
         QVERIFY(package_files::write(boot_file, package_files::random(20000, 3)));
         m.choose(boot_file, app_file);
+        // A message too long for the bar is cut in the middle: its end stays in sight, and the
+        // tooltip holds it whole.
+        QStatusBar *bar = m.window.statusBar();
+        QPixmap shown[2];
+        for (const char end : {'a', 'b'}) {
+            m.start(dir.filePath(QString(120, 'p') + end + ".bin"));
+            shown[end - 'a'] = bar->grab();
+        }
+        QVERIFY(bar->currentMessage().startsWith(QStringLiteral("升级包已写入 ")));
+        QVERIFY(shown[0].toImage() != shown[1].toImage());
+        QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), bar->mapToGlobal(QPoint(1, 1)));
+        QCOMPARE(QApplication::sendEvent(bar, &tip) ? QToolTip::text() : "", bar->currentMessage());
+        // Every failure replaces the status of the build before, and says why.
+        QStringList statuses;
         const QString dump = m.browser->toPlainText();
         m.start(dir.filePath("no-such-folder/out.bin"));
+        statuses << bar->currentMessage();
         QCOMPARE(m.output_path->text(), dir.filePath("no-such-folder/out.bin"));
 #ifdef Q_OS_UNIX
         // The file size limit cuts the write short, as a full disk would: the
@@ -358,6 +382,7 @@ private slots:
         limit.rlim_cur = 4096;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         m.start(out_file);
+        statuses << bar->currentMessage();
         setrlimit(RLIMIT_FSIZE, &old_limit);
         std::signal(SIGXFSZ, old_handler);
         QCOMPARE(package_files::read(out_file), QByteArray("old package"));
@@ -368,11 +393,21 @@ private slots:
         QVERIFY(package_files::write(out_file, "old package"));
         QVERIFY(QFile::remove(app_file));
         m.start(out_file);
-        QStringList boxes{"!错误|保存文件失败", "!错误|保存文件失败", "错误信息|文件打开失败"};
-#ifndef Q_OS_UNIX
-        boxes.removeFirst(); // no file size limit to cut the write
+        statuses << bar->currentMessage();
+        m.start(QString());
+        statuses << bar->currentMessage();
+        // Each with the system's reason, as the system gives it.
+        QFile no_folder(dir.filePath("no-such-folder/out.bin")), gone(app_file);
+        QVERIFY(!no_folder.open(QIODevice::WriteOnly) && !gone.open(QIODevice::ReadOnly));
+        QStringList texts{"!错误|保存文件失败\r\n" + no_folder.errorString(),
+                          "错误信息|文件打开失败\r\n" + gone.errorString()};
+#ifdef Q_OS_UNIX
+        texts.insert(1, "!错误|保存文件失败\r\n" + QString::fromLocal8Bit(strerror(EFBIG)));
 #endif
-        QCOMPARE(m.boxes(), boxes);
+        QCOMPARE(m.boxes(), texts);
+        for (QString &text : texts)
+            text = "升级包未写入：" + text.section('|', 1).replace("\r\n", "，");
+        QCOMPARE(statuses, texts << "升级包未写入：未选择输出文件");
         QCOMPARE(package_files::read(out_file), QByteArray("old package"));
         QCOMPARE(m.browser->toPlainText(), dump);
     }

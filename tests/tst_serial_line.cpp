@@ -2,6 +2,7 @@
 // the serial connection and the terminal over a real pseudo-terminal: what the tool opens,
 // writes and shows, byte for byte.
 #include "app_start.h"
+#include "config_header_t.h"
 #include "dialog_recorder.h"
 #include "mainwindow.h"
 #include "make_package_t.h"
@@ -171,8 +172,16 @@ private slots:
         QTRY_VERIFY(window->isActiveWindow());
         child<QAction>(window, "action_serial_set")->trigger();
         QTRY_VERIFY(settings->isActiveWindow());
-        settings->close();
+        // Escape closes it as its close button does; Enter presses the focused button.
+        QTest::keyClick(bauds, Qt::Key_Escape);
+        QVERIFY(!settings->isVisible());
         QCOMPARE(chosen(), QStringLiteral("ttyFAKE7 38400 38400"));
+        child<QAction>(window, "action_serial_set")->trigger();
+        auto *apply = child<QPushButton>(settings, "button_apply");
+        apply->setFocus();
+        QTest::keyClick(apply, Qt::Key_Return);
+        QVERIFY(!settings->isVisible());
+        QCOMPARE(chosen(), QStringLiteral(" 19200 19200"));
         // The package maker takes the main window's place and hands it back when closed.
         auto *maker = find_top_level<make_package_t>();
         for (int round = 0; round < 2; ++round) {
@@ -182,6 +191,37 @@ private slots:
             QVERIFY(window->isVisible() && !maker->isVisible());
         }
         QCOMPARE(find_top_level<make_package_t>(), maker);
+    }
+    void closing_ends_the_program_data()
+    {
+        QTest::addColumn<bool>("settings_form"); // or the package maker's header form
+        QTest::newRow("settings form open") << true;
+        QTest::newRow("header form open") << false;
+    }
+    void closing_ends_the_program()
+    {
+        QFETCH(bool, settings_form);
+        auto *maker = find_top_level<make_package_t>();
+        QWidget *form = settings_form ? static_cast<QWidget *>(find_top_level<serial_setting>())
+                                      : maker->header_window();
+        apply_serial_choice(find_top_level<serial_setting>(), pty->slave_path());
+        if (settings_form) {
+            action("action_serial_set")->trigger();
+        } else {
+            action("action_package")->trigger();
+            child<QAction>(maker, "action_config_header")->trigger();
+            QVERIFY(maker->close());
+        }
+        action("action_serial_conneect")->trigger();
+        QVERIFY(form->isVisible() && window->isVisible() && actions_say_connected(true));
+        // The program's own event loop, as main() runs it; it must end when the window closes.
+        QTimer::singleShot(0, window, [this] { window->close(); });
+        QObject watchdog; // ends with the test
+        QTimer::singleShot(3000, &watchdog, [] { QApplication::exit(2); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!form->isVisible());
+        QSerialPort other(pty->slave_path()); // closed and unlocked at once
+        QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
     }
     void connect_line_data()
     {
@@ -266,6 +306,8 @@ private slots:
             "Hex格式错误：最后一个十六进制数字不成对，未发送");
         row("hex blank in pair", "hex", "1 2", "",
             "Hex格式错误：一个字节的两位十六进制数字之间不能有空格或换行，未发送");
+        // A send that goes out takes back the refusal of the one before.
+        row("hex sent after a refused one", "hex refused", "1234", "12 34", "Hex发送");
         row("not connected", "", "hi", "", "串口未连接，未发送");
     }
     void send()
@@ -281,8 +323,12 @@ private slots:
         auto *rn = child<QCheckBox>(window, "checkbox_is_rn");
         auto *hex = child<QCheckBox>(window, "checkbox_is_hex");
         const bool by_enter = clicks.endsWith("enter");
-        for (const QString &box : clicks.remove("enter").split(' ', Qt::SkipEmptyParts))
-            box == "set" ? rn->setChecked(true) : (box == "rn" ? rn : hex)->click();
+        for (const QString &box : clicks.remove("enter").split(' ', Qt::SkipEmptyParts)) {
+            if (box == "refused") // an unpaired digit, not sent
+                send(QStringLiteral("1"));
+            else
+                box == "set" ? rn->setChecked(true) : (box == "rn" ? rn : hex)->click();
+        }
         QVERIFY(rn->isEnabled() != hex->isChecked() && !(hex->isChecked() && rn->isChecked()));
         send(text, by_enter);
         QCOMPARE(pty->read_master(bytes.size() + 1, 60), bytes);
