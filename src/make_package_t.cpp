@@ -186,34 +186,23 @@ void make_package_t::on_pushbutton_start_make_clicked()
 
 bool make_package_t::fits_in_package(const header_info_t &record)
 {
-    const struct
-    {
-        QString field;
-        const QString &text;
-        quint32 slot;
-    } texts[] = {
-        {tr("产品信息"), record.product_info, package_format::product_info_slot},
-        {tr("boot版本"), record.boot_version, package_format::boot_version_slot},
-        {tr("app版本"), record.app_version, package_format::app_version_slot},
-    };
-    for (const auto &text : texts) {
-        if (quint32(text.text.size()) > text.slot) {
-            refuse_build(tr("%1过长：%2个字符，最多%3个字符")
-                             .arg(text.field)
-                             .arg(text.text.size())
-                             .arg(text.slot));
-            return false;
-        }
+    header_text_problem problem;
+    if (find_header_text_problem(record, &problem)) {
+        const QString field =
+            problem.which == header_text_problem::text::product_info   ? tr("产品信息")
+            : problem.which == header_text_problem::text::boot_version ? tr("boot版本")
+                                                                       : tr("app版本");
         // Written one byte per character, anything else would come out as "?".
-        const int at = package_format::first_unstorable(text.text);
-        if (at >= 0) {
-            refuse_build(tr("%1含有无法写入升级包的字符“%2”（第%3个字符）\r\n"
-                            "头部信息只能写入Latin-1字符")
-                             .arg(text.field)
-                             .arg(text.text.at(at))
-                             .arg(at + 1));
-            return false;
-        }
+        refuse_build(problem.too_long ? tr("%1过长：%2个字符，最多%3个字符")
+                                            .arg(field)
+                                            .arg(problem.length)
+                                            .arg(problem.slot)
+                                      : tr("%1含有无法写入升级包的字符“%2”（第%3个字符）\r\n"
+                                           "头部信息只能写入Latin-1字符")
+                                            .arg(field)
+                                            .arg(problem.character)
+                                            .arg(problem.at + 1));
+        return false;
     }
 
     // The sizes as the files stand now: the build reads them again anyway.
