@@ -1,9 +1,8 @@
 // The upgrade session as a state machine: every state it can be in, met by
 // every kind of frame the device sends, with the verdict and the state after
-// it; the texts that the window and vantrel-ota show for each verdict.
+// it. The texts shown for each verdict are checked where they are shown.
 #include "ota_frame.h"
 #include "ota_session.h"
-#include "ota_texts.h"
 
 #include <QtTest>
 
@@ -150,75 +149,6 @@ private slots:
         // Frames go out exactly while a transfer is on.
         QCOMPARE(session.next_frame().isEmpty(),
                  after != state::transferring && after != state::awaiting_end);
-    }
-
-    void slices_and_ends()
-    {
-        ota_session session = session_in("awaiting start");
-        QCOMPARE(session.handle_frame(frame(ota_frame::command_start, "00000010")).what,
-                 outcome::transfer_begun);
-        QByteArray sent;
-        for (int i = 0; i < 3; ++i) {
-            const QByteArray data = session.next_frame();
-            QCOMPARE(ota_frame::command_of(data), ota_frame::command_data);
-            QCOMPARE(ota_frame::ba_to_u32(data.mid(ota_frame::data_offset, 4)), quint32(i * 16));
-            sent += data.mid(ota_frame::data_offset + 4, ota_frame::data_length(data) - 4);
-            QCOMPARE(session.progress(), i * 100 / 3);
-            session.frame_sent();
-        }
-        QCOMPARE(sent, QByteArray(40, 'i'));
-        QCOMPARE(session.progress(), 100);
-        QCOMPARE(session.next_frame(), ota_frame::build_end_frame());
-        session.frame_sent();
-        QCOMPARE(session.current_state(), state::awaiting_end);
-
-        // A refused upgrade runs until its report is done, unless a newer one began.
-        session = session_in("ending");
-        QVERIFY(session.is_ota_running());
-        session.end_upgrade(session.current_upgrade() + 1);
-        QCOMPARE(session.current_state(), state::ending);
-        session.end_upgrade(session.current_upgrade());
-        QCOMPARE(session.current_state(), state::idle);
-        // A new image during a transfer stalls it; a pending request is forgotten.
-        session = session_in("transferring");
-        session.load_image("new");
-        QCOMPARE(session.current_state(), state::stalled);
-        QVERIFY(session.next_frame().isEmpty());
-        session = session_in("awaiting start");
-        session.load_image("new");
-        QCOMPARE(session.handle_frame(frame(ota_frame::command_start, "00000010")).what,
-                 outcome::nothing);
-    }
-
-    void texts()
-    {
-        const auto notices = [](reason why) { return ota_texts::notices(why, 70000); };
-        QCOMPARE(notices(reason::none), QStringList());
-        QCOMPARE(notices(reason::frame_size_unreadable),
-                 QStringList({"ba_to_u32执行错误", "下位机返回的每帧固件大小不能为0"}));
-        QCOMPARE(notices(reason::frame_size_too_large),
-                 QStringList{"下位机返回的每帧固件大小70000超过65531字节"});
-        QCOMPARE(notices(reason::end_early),
-                 QStringList{"收到下位机传输结束OTA结束信息\r\nOTA未完成"});
-        QCOMPARE(notices(reason::start_while_running), QStringList{"接受到错误的升级提醒错误信息"});
-        QCOMPARE(notices(reason::data_refused), QStringList{"下位机返回OTA失败信息"});
-        QCOMPARE(notices(reason::end_refused), QStringList{"结束时下位机返回OTA失败信息"});
-
-        image_file::read_outcome read;
-        read.status = image_file::read_status::too_large;
-        read.size = qint64(5) << 30;
-        QCOMPARE(ota_texts::image_refusal(read),
-                 QString("文件过大：5368709120字节\r\nOTA起始帧只能携带32位的文件大小（最大42949672"
-                         "95字节）"));
-        read.size = qint64(3) << 30;
-        QCOMPARE(ota_texts::image_refusal(read),
-                 QString("文件过大：3221225472字节\r\n超过2GB的文件无法一次读入内存"));
-        read.size = -1;
-        QCOMPARE(ota_texts::image_refusal(read),
-                 QString("文件过大：超过2147483583字节\r\n超过2GB的文件无法一次读入内存"));
-        read.status = image_file::read_status::open_failed;
-        read.error_text = "\r\nNo such file";
-        QCOMPARE(ota_texts::image_refusal(read), QString("文件打开失败\r\nNo such file"));
     }
 };
 

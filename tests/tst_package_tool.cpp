@@ -7,11 +7,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
-
 class tst_package_tool : public QObject
 {
     Q_OBJECT
@@ -174,17 +169,10 @@ private slots:
 #else
         // The file size limit cuts the write short, as a full disk would.
         QVERIFY(package_files::write(path("out.bin"), "old package"));
-        rlimit old_limit{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-        const auto old_handler = std::signal(SIGXFSZ, SIG_IGN); // inherited by the tool
-        rlimit limit = old_limit;
-        limit.rlim_cur = 4096;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         QString err;
+        const package_files::disk_full_after full(4096);
         const int code = run({"build", "--boot", "boot.bin", "--app", "app.bin", "-o", "out.bin"},
                              nullptr, &err);
-        setrlimit(RLIMIT_FSIZE, &old_limit);
-        std::signal(SIGXFSZ, old_handler);
         QCOMPARE(code, 3);
         QVERIFY2(err.contains("--output: ") && err.contains("cannot write"), qPrintable(err));
         QCOMPARE(package_files::read(path("out.bin")), QByteArray("old package"));

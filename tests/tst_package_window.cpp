@@ -19,11 +19,7 @@
 #include <QtTest>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
 
 namespace {
 
@@ -375,16 +371,11 @@ private slots:
         // The file size limit cuts the write short, as a full disk would: the
         // package that was there stays whole.
         QVERIFY(package_files::write(out_file, "old package"));
-        rlimit old_limit{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-        const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_limit;
-        limit.rlim_cur = 4096;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        m.start(out_file);
+        {
+            const package_files::disk_full_after full(4096);
+            m.start(out_file);
+        }
         statuses << bar->currentMessage();
-        setrlimit(RLIMIT_FSIZE, &old_limit);
-        std::signal(SIGXFSZ, old_handler);
         QCOMPARE(package_files::read(out_file), QByteArray("old package"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter("out"),
                  QStringList{"out.bin"}); // no temporary file left beside it

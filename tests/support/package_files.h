@@ -1,6 +1,10 @@
 #pragma once
 #include <QFile>
 #include <QRandomGenerator>
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 namespace package_files {
 inline bool write(const QString &path, const QByteArray &bytes) // false when that fails
@@ -28,4 +32,21 @@ inline QByteArray random(int count, quint32 seed) // the same for the same seed
         byte = char(generator.bounded(256));
     return bytes;
 }
+#ifdef Q_OS_UNIX
+// While it lives, a write past `bytes` is cut short and then fails, as on a full disk; programs
+// started meanwhile inherit the limit.
+struct disk_full_after
+{
+    explicit disk_full_after(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limit = old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~disk_full_after() { setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, handler); }
+    rlimit old{};
+    void (*handler)(int);
+};
+#endif
 } // namespace package_files
