@@ -237,12 +237,13 @@ int read_images(build_options &options, QByteArray &source)
     return package_exit::file_error;
 }
 
-int write_output(const QString &path, const QByteArray &package)
+int write_output(const QString &path, bool to_standard_output, const QByteArray &package)
 {
     QString error;
-    const bool written = path == QLatin1String("-")
-                             ? standard_streams::write_binary(package, &error)
-                             : save_package_file(path, package, &error);
+    // Where standard output already goes (-, /dev/stdout, the file it was
+    // sent to), the package goes through it, as it stands.
+    const bool written = to_standard_output ? standard_streams::write_binary(package, &error)
+                                            : save_package_file(path, package, &error);
     if (!written) {
         standard_streams::print_error(
             QStringLiteral("--output: %1: cannot write: %2").arg(path, error));
@@ -315,7 +316,7 @@ int run_build(const QStringList &arguments)
     // The package alone goes to standard output when asked for there; the
     // report line then goes to standard error.
     const bool to_standard_output = standard_streams::is_standard_output(options.output_path);
-    if (const int failed = write_output(options.output_path, package))
+    if (const int failed = write_output(options.output_path, to_standard_output, package))
         return failed;
     const QString report = QStringLiteral("%1: %2 bytes, %3 check blocks")
                                .arg(options.output_path)
