@@ -67,8 +67,10 @@ check "verify says what it says on Linux" \
 # its Unicode letters: the Windows command line reaches the program whole.
 $wine "$programs/vantrel-package.exe" "${options[@]}" -o refused.bin >/dev/null 2>&1
 check "text beyond Latin-1 refused with status 4" test $? -eq 4 -a ! -e refused.bin
-check "vantrel-package.exe links no window library" \
-    bash -c "! x86_64-w64-mingw32-objdump -p '$programs/vantrel-package.exe' | grep -q 'Qt5\(Gui\|Widgets\)'"
+for program in vantrel-package vantrel-ota vantrel-device-sim; do
+    check "$program.exe links no window library" bash -c \
+        "! x86_64-w64-mingw32-objdump -p '$programs/$program.exe' | grep -q 'Qt5\(Gui\|Widgets\)'"
+done
 
 # --- The window program -----------------------------------------------------
 # Its main window, titled as on Linux, on a virtual display with the Windows
