@@ -42,7 +42,7 @@ trap cleanup EXIT
 # The programs as the zip ships them: no WINEPATH, only what it holds.
 zip=$(ls "$windows_build"/vantrel-toolkit-*-win64.zip)
 unzip -q "$zip" -d "$scratch"
-programs=$(ls -d "$scratch"/vantrel-toolkit-*-win64)
+programs=$(ls -d "$scratch"/vantrel-toolkit-*-win64)/bin
 unset WINEPATH
 cd "$scratch"
 
