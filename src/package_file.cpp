@@ -27,7 +27,10 @@ bool write_all(QFileDevice &file, const QByteArray &package, QString *error)
 bool save_package_file(const QString &path, const QByteArray &package, QString *error)
 {
     const QFileInfo given(path);
-    const QString target = given.isSymLink() ? given.symLinkTarget() : path;
+    // Through every link to the file it ends at (or would, for a new one).
+    const QString target = !given.isSymLink() ? path
+                           : given.exists()   ? given.canonicalFilePath()
+                                              : given.symLinkTarget();
     const QFileInfo existing(target);
     // Devices and pipes take the bytes as they come: there is nothing to
     // replace.
