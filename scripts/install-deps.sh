@@ -31,7 +31,7 @@ package_packages=(dpkg-dev help2man)
 # run what it builds, NSIS for the installer, Qt's Chinese texts to ship;
 # socat joins a Wine COM port to the simulated device, Xvfb and xwininfo show
 # the window program's window.
-windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 nsis xz-utils
+windows_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 nsis xz-utils unzip
                   qttranslations5-l10n socat xvfb xauth x11-utils)
 
 wanted=()
