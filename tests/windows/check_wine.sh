@@ -63,8 +63,8 @@ check "report on standard error" \
 $wine "$programs/vantrel-package.exe" verify windows.bin 2>&1 | tr -d '\r' >verify.txt
 check "verify says what it says on Linux" \
     test "$(sed 's/windows.bin/linux.bin/' verify.txt)" = "$(cat linux-verify.txt)"
-# A header text beyond Latin-1 is refused as on Linux (status 4), named by
-# its Unicode letters: the Windows command line reaches the program whole.
+# A header text beyond Latin-1 is refused as on Linux (status 4), not
+# written as "?": the Windows command line reaches the program whole.
 $wine "$programs/vantrel-package.exe" "${options[@]}" -o refused.bin >/dev/null 2>&1
 check "text beyond Latin-1 refused with status 4" test $? -eq 4 -a ! -e refused.bin
 for program in vantrel-package vantrel-ota vantrel-device-sim; do
